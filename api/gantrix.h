@@ -1,0 +1,68 @@
+/*
+ * Gantrix: airport and country lookup with compiled-in datasets.
+ *
+ * Ownership: every function that returns char * hands the caller a fresh NUL-terminated text
+ * (a JSON value; set handles and sizes are plain decimal numbers). Release it with gx_free.
+ *
+ * Errors: a failed call returns NULL and leaves a message that gx_error() returns (at most
+ * 511 bytes; never NULL; owned by the library and overwritten by the next failure). gx_find
+ * answers its own errors with {"error":"..."} instead.
+ *
+ * Threads: the library keeps process-wide state without locks. Call it from one thread at a
+ * time.
+ *
+ * Optional arguments travel with a presence flag (has_country, has_max_km,
+ * has_foreign_max_km): the value counts only when its flag is exactly 1.
+ */
+#ifndef GANTRIX_H
+#define GANTRIX_H
+
+#include <stdint.h>
+
+#if defined(GANTRIX_BUILDING)
+#define GANTRIX_EXPORT __attribute__((visibility("default")))
+#else
+#define GANTRIX_EXPORT
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The airport serving a coordinate: {"code":"fr.cdg","name":"Paris, France"} or {"error":...}. */
+GANTRIX_EXPORT char *gx_find(double lat, double lng);
+/* The lower-case code of the country containing a coordinate, as a JSON string, or null. */
+GANTRIX_EXPORT char *gx_country_at(double lat, double lng);
+/* The airport object for an IATA code (trimmed, any case), or null. */
+GANTRIX_EXPORT char *gx_airport(const char *code);
+
+/* A new airport set from codes separated by the byte 0x1F; returns its handle. codes is read
+ * only when count > 0. */
+GANTRIX_EXPORT char *gx_set_new(const char *codes, int64_t count);
+/* Frees a set; returns null (the JSON literal). Freeing twice or an unknown handle is harmless. */
+GANTRIX_EXPORT char *gx_set_free(int64_t handle);
+GANTRIX_EXPORT char *gx_set_size(int64_t handle);
+/* true or false. */
+GANTRIX_EXPORT char *gx_set_include(int64_t handle, const char *code);
+/* The normalised codes that named no airport, as a JSON array of strings. */
+GANTRIX_EXPORT char *gx_set_missing(int64_t handle);
+/* At most limit members nearest to the point, nearest first, as a JSON array of airport
+ * objects with "distance_km". */
+GANTRIX_EXPORT char *gx_set_nearest(int64_t handle, double lat, double lng, const char *country,
+                                    int64_t has_country, double max_km, int64_t has_max_km,
+                                    int64_t limit);
+/* The member that should serve the point, with "distance_km", "resolution" and
+ * "nearest_code", or null. */
+GANTRIX_EXPORT char *gx_set_resolve(int64_t handle, double lat, double lng,
+                                    double foreign_max_km, int64_t has_foreign_max_km);
+
+/* The message of the most recent failure ("" before any). */
+GANTRIX_EXPORT const char *gx_error(void);
+/* Releases a text returned by any function above; NULL is ignored. */
+GANTRIX_EXPORT void gx_free(void *p);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* GANTRIX_H */

@@ -1,0 +1,26 @@
+// Compact JSON output: strings escaped byte by byte (no UTF-8 validation), doubles as the
+// shortest text that reads back exactly. Both append to a caller's buffer so a result is
+// assembled in one string without temporaries.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace Gantrix {
+
+void append_json_str(std::string& out, std::string_view text);
+void append_json_float(std::string& out, double value);
+
+inline std::string json_str(std::string_view text) {
+  std::string out;
+  append_json_str(out, text);
+  return out;
+}
+
+inline std::string json_float(double value) {
+  std::string out;
+  append_json_float(out, value);
+  return out;
+}
+
+}  // namespace Gantrix

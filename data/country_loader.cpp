@@ -1,0 +1,186 @@
+// The country half of building the State: a GeoJSON FeatureCollection into the flat ring
+// store, the per-feature ring ranges, the country names and the envelope tree.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "api/constants.h"
+#include "api/error.h"
+#include "data/json_reader.h"
+#include "data/state.h"
+
+namespace Gantrix {
+namespace {
+
+// Reusable ring buffers: one ring is read into them, then copied into the store.
+struct RingBuffer {
+  std::vector<double> xs;
+  std::vector<double> ys;
+};
+
+void parse_ring(JsonReader& r, RingBuffer& ring) {
+  ring.xs.clear();
+  ring.ys.clear();
+  r.expect('[');
+  if (!r.next(']', true)) return;
+  do {
+    r.expect('[');
+    int read = 0;
+    double x = 0.0, y = 0.0;
+    if (r.next(']', true)) {
+      x = r.read_number();
+      read = 1;
+      if (r.next(']', false)) {
+        y = r.read_number();
+        read = 2;
+        while (r.next(']', false)) r.read_number();
+      }
+    }
+    if (read == 2) {
+      ring.xs.push_back(x);
+      ring.ys.push_back(y);
+    }
+  } while (r.next(']', false));
+}
+
+void parse_polygon(JsonReader& r, Rings& rings, RingBuffer& ring) {
+  r.expect('[');
+  if (!r.next(']', true)) return;
+  do {
+    parse_ring(r, ring);
+    rings.add(ring.xs, ring.ys);
+  } while (r.next(']', false));
+}
+
+void parse_coordinates(JsonReader& r, const std::string& type, Rings& rings, RingBuffer& ring) {
+  if (type == "Polygon") {
+    parse_polygon(r, rings, ring);
+  } else if (type == "MultiPolygon") {
+    r.expect('[');
+    if (!r.next(']', true)) return;
+    do {
+      parse_polygon(r, rings, ring);
+    } while (r.next(']', false));
+  } else {
+    r.skip_value();
+  }
+}
+
+// Coordinates may come before the type; they are then skipped once and re-read from their
+// offset instead of being buffered.
+void parse_geometry(JsonReader& r, Rings& rings, RingBuffer& ring) {
+  std::string type;
+  bool type_seen = false;
+  int64_t saved = -1;
+  r.expect('{');
+  if (r.next('}', true)) {
+    do {
+      const std::string key = r.read_string();
+      r.expect(':');
+      if (key == "type") {
+        type = r.read_string();
+        type_seen = true;
+      } else if (key == "coordinates") {
+        if (type_seen) {
+          parse_coordinates(r, type, rings, ring);
+        } else {
+          r.skip_ws();
+          saved = r.pos();
+          r.skip_value();
+        }
+      } else {
+        r.skip_value();
+      }
+    } while (r.next('}', false));
+  }
+  if (saved != -1) {
+    JsonReader again(r.src(), saved);
+    parse_coordinates(again, type, rings, ring);
+  }
+}
+
+}  // namespace
+
+void State::add_envelope(int64_t feature, const std::string& code) {
+  double min_x = 180.0, max_x = -180.0, min_y = 90.0, max_y = -90.0;
+  const int64_t r0 = feature_ring0[feature];
+  for (int64_t r = r0; r < r0 + feature_rings[feature]; ++r) {
+    const int64_t begin = rings.first[r];
+    const int64_t end = begin + rings.n[r];
+    for (int64_t p = begin; p < end; ++p) {
+      const double x = rings.xs[p], y = rings.ys[p];
+      if (x < min_x) min_x = x;
+      if (x > max_x) max_x = x;
+      if (y < min_y) min_y = y;
+      if (y > max_y) max_y = y;
+    }
+  }
+  if (min_y >= 90.0 || max_y <= -90.0) return;
+  env_lo.push_back(min_x);
+  env_lo.push_back(min_y);
+  env_hi.push_back(max_x);
+  env_hi.push_back(max_y);
+  env_code.push_back(lower(code));
+  env_feature.push_back(feature);
+}
+
+void State::parse_countries(std::string_view src) {
+  JsonReader r(src, 0);
+  RingBuffer ring;
+  bool features_seen = false;
+  r.expect('{');
+  if (r.next('}', true)) {
+    do {
+      const std::string key = r.read_string();
+      r.expect(':');
+      if (key != "features") {
+        r.skip_value();
+        continue;
+      }
+      features_seen = true;
+      r.expect('[');
+      if (!r.next(']', true)) continue;
+      do {
+        const int64_t ring0 = rings.size();
+        std::optional<std::string> code;
+        std::optional<std::string> name;
+        r.expect('{');
+        if (r.next('}', true)) {
+          do {
+            const std::string member = r.read_string();
+            r.expect(':');
+            if (member == "properties") {
+              r.expect('{');
+              if (r.next('}', true)) {
+                do {
+                  const std::string prop = r.read_string();
+                  r.expect(':');
+                  if (prop == "iso_a2") {
+                    code = r.read_opt_string();
+                  } else if (prop == "name" || prop == "NAME") {
+                    name = r.read_opt_string();
+                  } else {
+                    r.skip_value();
+                  }
+                } while (r.next('}', false));
+              }
+            } else if (member == "geometry") {
+              parse_geometry(r, rings, ring);
+            } else {
+              r.skip_value();
+            }
+          } while (r.next('}', false));
+        }
+        const auto feature = static_cast<int64_t>(feature_ring0.size());
+        feature_ring0.push_back(ring0);
+        feature_rings.push_back(rings.size() - ring0);
+        if (code && name) country_names.try_emplace(upper(*code), *name);
+        if (code && !code->empty() && *code != "-99") add_envelope(feature, *code);
+      } while (r.next(']', false));
+    } while (r.next('}', false));
+  }
+  if (!features_seen) throw Error("countries parse: missing field `features`");
+  country_tree = RTree(2, env_lo, env_hi);
+}
+
+}  // namespace Gantrix

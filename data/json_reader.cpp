@@ -1,0 +1,242 @@
+#include "data/json_reader.h"
+
+#include <cstring>
+
+#include "api/constants.h"
+#include "api/error.h"
+
+namespace Gantrix {
+namespace {
+
+bool is_digit(int c) { return c >= '0' && c <= '9'; }
+
+// The first quote or backslash at or after `from`, or n.
+size_t find_special(std::string_view s, size_t from) {
+  const char* base = s.data();
+  const size_t n = s.size();
+  for (size_t i = from; i < n; ++i) {
+    const char c = base[i];
+    if (c == '"' || c == '\\') return i;
+  }
+  return n;
+}
+
+}  // namespace
+
+void JsonReader::bad(std::string_view msg) const {
+  std::string text = "json: ";
+  text.append(msg);
+  text.append(" at byte ");
+  text.append(std::to_string(pos_));
+  throw Error(text);
+}
+
+void JsonReader::expect(char ch) {
+  skip_ws();
+  if (pos_ < n_ && src_[pos_] == ch) {
+    ++pos_;
+    return;
+  }
+  const char detail[] = {'e', 'x', 'p', 'e', 'c', 't', 'e', 'd', ' ', '\'', ch, '\''};
+  bad(std::string_view(detail, sizeof detail));
+}
+
+bool JsonReader::next(char close, bool first) {
+  skip_ws();
+  if (pos_ < n_) {
+    const char c = src_[pos_];
+    if (c == close) {
+      ++pos_;
+      return false;
+    }
+    if (first) return true;
+    if (c == ',') {
+      ++pos_;
+      return true;
+    }
+  } else if (first) {
+    return true;
+  }
+  const char detail[] = {'e', 'x', 'p', 'e', 'c', 't', 'e', 'd', ' ', '\'', ',', '\'',
+                         ' ', 'o', 'r', ' ', '\'', close, '\''};
+  bad(std::string_view(detail, sizeof detail));
+}
+
+std::string JsonReader::read_string() {
+  expect('"');
+  const size_t start = pos_;
+  size_t i = find_special(src_, pos_);
+  if (i >= n_) {
+    pos_ = n_;
+    bad("unterminated string");
+  }
+  if (src_[i] == '"') {
+    pos_ = i + 1;
+    return std::string(src_.substr(start, i - start));
+  }
+  std::string buf(src_.substr(start, i - start));
+  pos_ = i;
+  while (pos_ < n_) {
+    const char c = src_[pos_];
+    if (c == '\\') {
+      read_escaped(buf);
+    } else if (c == '"') {
+      ++pos_;
+      return buf;
+    } else {
+      i = find_special(src_, pos_);
+      buf.append(src_.substr(pos_, i - pos_));
+      pos_ = i;
+    }
+  }
+  bad("unterminated string");
+}
+
+void JsonReader::read_escaped(std::string& buf) {
+  const int letter = pos_ + 1 < n_ ? static_cast<unsigned char>(src_[pos_ + 1]) : -1;
+  pos_ += 2;
+  switch (letter) {
+    case '"': buf.push_back('"'); return;
+    case '\\': buf.push_back('\\'); return;
+    case '/': buf.push_back('/'); return;
+    case 'b': buf.push_back('\b'); return;
+    case 'f': buf.push_back('\f'); return;
+    case 'n': buf.push_back('\n'); return;
+    case 'r': buf.push_back('\r'); return;
+    case 't': buf.push_back('\t'); return;
+    default:
+      pos_ -= 2;
+      bad("unsupported string escape");
+  }
+}
+
+void JsonReader::skip_string() {
+  expect('"');
+  while (true) {
+    const size_t i = find_special(src_, pos_);
+    if (i >= n_) {
+      pos_ = n_;
+      bad("unterminated string");
+    }
+    pos_ = i;
+    if (src_[i] == '"') {
+      ++pos_;
+      return;
+    }
+    const int letter = i + 1 < n_ ? static_cast<unsigned char>(src_[i + 1]) : -1;
+    if (letter == -1 || std::strchr("\"\\/bfnrt", letter) == nullptr || letter == 0) {
+      bad("unsupported string escape");
+    }
+    pos_ = i + 2;
+  }
+}
+
+std::optional<std::string> JsonReader::read_opt_string() {
+  skip_ws();
+  if (peek() == 'n') {
+    skip_literal("null");
+    return std::nullopt;
+  }
+  return read_string();
+}
+
+void JsonReader::skip_literal(std::string_view word) {
+  skip_ws();
+  if (src_.substr(pos_, word.size()) != word) bad("invalid literal");
+  pos_ += word.size();
+}
+
+double JsonReader::read_number() {
+  skip_ws();
+  if (pos_ >= n_) bad("invalid number");
+  bool negative = false;
+  if (src_[pos_] == '-') {
+    negative = true;
+    ++pos_;
+    if (pos_ >= n_) bad("invalid number");
+  }
+  if (!is_digit(peek())) bad("invalid number");
+
+  int64_t m = 0;
+  if (src_[pos_] == '0') {
+    ++pos_;
+  } else {
+    while (is_digit(peek())) {
+      if (m >= SIG_LIMIT) bad("number too long");
+      m = m * 10 + (src_[pos_] - '0');
+      ++pos_;
+    }
+  }
+
+  int64_t k = 0;
+  if (peek() == '.') {
+    ++pos_;
+    int64_t f = 0;
+    while (is_digit(peek())) {
+      if (m >= SIG_LIMIT) bad("number too long");
+      m = m * 10 + (src_[pos_] - '0');
+      ++pos_;
+      ++f;
+    }
+    if (f == 0) bad("invalid number");
+    k = -f;
+  }
+
+  const int c = peek();
+  if (c == 'e' || c == 'E') {
+    ++pos_;
+    if (pos_ >= n_) bad("invalid number");
+    bool exp_negative = false;
+    if (src_[pos_] == '+' || src_[pos_] == '-') {
+      exp_negative = src_[pos_] == '-';
+      ++pos_;
+      if (pos_ >= n_) bad("invalid number");
+    }
+    if (!is_digit(peek())) bad("invalid number");
+    int64_t e = 0;
+    while (is_digit(peek())) {
+      if (e <= 99999) e = e * 10 + (src_[pos_] - '0');
+      ++pos_;
+    }
+    k = exp_negative ? k - e : k + e;
+  }
+
+  if (k < -22 || k > 22) bad("number exponent out of range");
+  double v = static_cast<double>(m);
+  v = k < 0 ? v / POW10[static_cast<size_t>(-k)] : v * POW10[static_cast<size_t>(k)];
+  return negative ? -v : v;
+}
+
+void JsonReader::skip_value(int depth) {
+  skip_ws();
+  switch (peek()) {
+    case 'n': skip_literal("null"); return;
+    case 't': skip_literal("true"); return;
+    case 'f': skip_literal("false"); return;
+    case '"': skip_string(); return;
+    case '{':
+      if (depth >= MAX_DEPTH) bad("nesting too deep");
+      ++pos_;
+      if (next('}', true)) {
+        do {
+          skip_string();
+          expect(':');
+          skip_value(depth + 1);
+        } while (next('}', false));
+      }
+      return;
+    case '[':
+      if (depth >= MAX_DEPTH) bad("nesting too deep");
+      ++pos_;
+      if (next(']', true)) {
+        do {
+          skip_value(depth + 1);
+        } while (next(']', false));
+      }
+      return;
+    default:
+      read_number();
+  }
+}
+
+}  // namespace Gantrix

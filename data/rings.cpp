@@ -1,0 +1,93 @@
+#include "data/rings.h"
+
+#include <algorithm>
+
+#include "api/constants.h"
+
+namespace Gantrix {
+
+void Rings::add(const std::vector<double>& ring_xs, const std::vector<double>& ring_ys) {
+  const auto cnt = static_cast<int64_t>(ring_xs.size());
+  first.push_back(static_cast<int64_t>(xs.size()));
+
+  double lo_x = INF, lo_y = INF, hi_x = -INF, hi_y = -INF;
+  for (int64_t j = 0; j < cnt; ++j) {
+    const double x = ring_xs[j], y = ring_ys[j];
+    xs.push_back(x);
+    ys.push_back(y);
+    if (x < lo_x) lo_x = x;
+    if (y < lo_y) lo_y = y;
+    if (x > hi_x) hi_x = x;
+    if (y > hi_y) hi_y = y;
+  }
+
+  const int64_t nb = std::max<int64_t>(cnt / 8, 1);
+  const double h = (hi_y - lo_y) / static_cast<double>(nb);
+
+  // Edge i joins point i-1 (the last point for i = 0) to point i; it is filed under every
+  // band its latitude span touches.
+  std::vector<int64_t> low(cnt), high(cnt), count(nb, 0);
+  for (int64_t i = 0; i < cnt; ++i) {
+    const double a = ring_ys[i == 0 ? cnt - 1 : i - 1];
+    const double b = ring_ys[i];
+    low[i] = band_index(std::min(a, b), lo_y, h, nb);
+    high[i] = band_index(std::max(a, b), lo_y, h, nb);
+    for (int64_t g = low[i]; g <= high[i]; ++g) ++count[g];
+  }
+
+  int64_t s = static_cast<int64_t>(edges.size());
+  std::vector<int64_t> cursor(nb);
+  for (int64_t g = 0; g < nb; ++g) {
+    bstart.push_back(s);
+    cursor[g] = s;
+    s += count[g];
+  }
+  bstart.push_back(s);
+  edges.resize(static_cast<size_t>(s), 0);
+  for (int64_t i = 0; i < cnt; ++i) {
+    for (int64_t g = low[i]; g <= high[i]; ++g) edges[cursor[g]++] = static_cast<int32_t>(i);
+  }
+
+  n.push_back(cnt);
+  min_lng.push_back(lo_x);
+  min_lat.push_back(lo_y);
+  max_lng.push_back(hi_x);
+  max_lat.push_back(hi_y);
+  band_height.push_back(h);
+  bands.push_back(nb);
+  band0.push_back(static_cast<int64_t>(bstart.size()) - nb - 1);
+}
+
+int64_t Rings::band_of(int64_t r, double y) const {
+  return band_index(y, min_lat[r], band_height[r], bands[r]);
+}
+
+bool Rings::contains(int64_t r, double x, double y) const {
+  if (y < min_lat[r] || y >= max_lat[r]) return false;
+  if (x < min_lng[r] - MARGIN || x > max_lng[r] + MARGIN) return false;
+  const int64_t g = band0[r] + band_of(r, y);
+  const int64_t base = first[r];
+  const int64_t last = n[r] - 1;
+  bool inside = false;
+  for (int64_t k = bstart[g], end = bstart[g + 1]; k < end; ++k) {
+    const int64_t v = edges[k];
+    const int64_t b = base + v;
+    const int64_t a = base + (v == 0 ? last : v - 1);
+    const double yb = ys[b], ya = ys[a];
+    if ((yb > y) != (ya > y)) {
+      const double xi = xs[b] + ((y - yb) * (xs[a] - xs[b])) / (ya - yb);
+      if (xi > x) inside = !inside;
+    }
+  }
+  return inside;
+}
+
+size_t Rings::bytes() const {
+  return (xs.capacity() + ys.capacity() + min_lng.capacity() + min_lat.capacity() +
+          max_lng.capacity() + max_lat.capacity() + band_height.capacity()) * sizeof(double) +
+         (first.capacity() + n.capacity() + bands.capacity() + band0.capacity() +
+          bstart.capacity()) * sizeof(int64_t) +
+         edges.capacity() * sizeof(int32_t);
+}
+
+}  // namespace Gantrix

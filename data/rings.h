@@ -1,0 +1,50 @@
+// Every polygon ring of every country in one flat store, with a per-ring bounding box and a
+// per-ring index of edges by latitude band, so the point-in-ring test only looks at the edges
+// that overlap the point's latitude.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace Gantrix {
+
+class Rings {
+ public:
+  // Appends one ring given as parallel longitude and latitude lists.
+  void add(const std::vector<double>& ring_xs, const std::vector<double>& ring_ys);
+
+  // The band of ring r that latitude y falls in.
+  [[nodiscard]] int64_t band_of(int64_t r, double y) const;
+
+  // Even-odd test of the eastward ray from (x, y). South and west sides count as inside,
+  // north and east sides as outside.
+  [[nodiscard]] bool contains(int64_t r, double x, double y) const;
+
+  [[nodiscard]] int64_t size() const { return static_cast<int64_t>(first.size()); }
+  [[nodiscard]] size_t bytes() const;
+
+  std::vector<double> xs;
+  std::vector<double> ys;
+  std::vector<int64_t> first;
+  std::vector<int64_t> n;
+  std::vector<double> min_lng;
+  std::vector<double> min_lat;
+  std::vector<double> max_lng;
+  std::vector<double> max_lat;
+  std::vector<double> band_height;
+  std::vector<int64_t> bands;
+  std::vector<int64_t> band0;
+  std::vector<int64_t> bstart;
+  std::vector<int32_t> edges;
+};
+
+// The band of latitude y in a ring whose lowest latitude is lo, band height h, nb bands.
+inline int64_t band_index(double y, double lo, double h, int64_t nb) {
+  const double t = (y - lo) / h;
+  if (!(t >= 1.0)) return 0;
+  if (t >= static_cast<double>(nb)) return nb - 1;
+  return static_cast<int64_t>(t);
+}
+
+}  // namespace Gantrix

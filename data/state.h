@@ -1,0 +1,107 @@
+// The loaded data every query reads: airport columns, the code map, per-country airport
+// indexes, country rings and envelopes. Built once from the embedded texts on first need and
+// read-only afterwards.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "data/rings.h"
+#include "spatial/airport_index.h"
+#include "spatial/rtree.h"
+
+namespace Gantrix {
+
+struct Airport {
+  std::string iata;
+  std::string name;
+  std::string city;
+  std::string country;
+  double lat = 0.0;
+  double lng = 0.0;
+};
+
+// A stable grouping of item ids by key: groups in order of their key's first appearance,
+// ids within a group in input order.
+struct Groups {
+  Groups(const std::vector<std::string>& item_keys, const std::vector<int32_t>& ids);
+  [[nodiscard]] std::vector<int32_t> members(size_t g) const;
+
+  std::vector<std::string> keys;
+  std::vector<int64_t> start;
+  std::vector<int32_t> items;
+};
+
+// Case mapping for codes: ASCII letters only; every other byte is left as it is.
+std::string upper(std::string_view s);
+std::string lower(std::string_view s);
+
+// Map keyed by text that can be probed with a string_view without building a string.
+struct TextHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+template <class V>
+using TextMap = std::unordered_map<std::string, V, TextHash, std::equal_to<>>;
+
+class State {
+ public:
+  State(std::string_view airports_json, std::string_view countries_json);
+  State(const State&) = delete;
+  State& operator=(const State&) = delete;
+
+  // The airport index of a lower-case country code, or null.
+  [[nodiscard]] const AirportIndex* country_index(std::string_view code) const {
+    const auto it = airports_by_country.find(code);
+    return it == airports_by_country.end() ? nullptr : &it->second;
+  }
+  // The airport id of an upper-case IATA code, or -1.
+  [[nodiscard]] int64_t airport_id(std::string_view code) const {
+    const auto it = airports_by_iata.find(code);
+    return it == airports_by_iata.end() ? -1 : it->second;
+  }
+  // Bytes held by the columns, maps' payloads, rings and indexes (approximate for maps).
+  [[nodiscard]] size_t bytes() const;
+
+  std::vector<Airport> airports;
+  std::vector<std::string> ap_iata;
+  std::vector<std::string> ap_name;
+  std::vector<std::string> ap_city;
+  std::vector<std::string> ap_country;
+  std::vector<double> ap_lat;
+  std::vector<double> ap_lng;
+  TextMap<int64_t> airports_by_iata;
+  Rings rings;
+  std::vector<int64_t> feature_ring0;
+  std::vector<int64_t> feature_rings;
+  TextMap<std::string> country_names;
+  std::vector<std::string> env_code;
+  std::vector<int64_t> env_feature;
+  std::vector<double> env_lo;
+  std::vector<double> env_hi;
+  RTree country_tree;
+  std::unique_ptr<AirportIndex> all_airports;
+  TextMap<AirportIndex> airports_by_country;
+
+  // Lower-case country code of each airport, so result writing does not re-case it.
+  std::vector<std::string> ap_country_lower;
+
+ private:
+  void parse_airports(std::string_view src);
+  void parse_countries(std::string_view src);
+  void add_envelope(int64_t feature, const std::string& code);
+};
+
+// The process-wide State, built from the embedded datasets on the first call. Stored only
+// when complete: if building throws, nothing is kept and the next call tries again.
+const State& state();
+
+// True once state() has completed (for callers that must not trigger loading).
+bool state_loaded();
+
+}  // namespace Gantrix

@@ -1,0 +1,105 @@
+#include "query/airport_set.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "api/error.h"
+#include "api/json_writer.h"
+#include "query/gantrix_ext.h"
+
+namespace Gantrix {
+
+AirportSet::AirportSet(const State& s, const std::vector<std::string_view>& pieces) {
+  std::vector<std::string> keys;
+  // Repeats are found by hashing, not by scanning: a list of a million unknown codes must
+  // not take quadratic time.
+  std::unordered_set<int32_t> seen_ids;
+  std::unordered_set<std::string_view> seen_missing;
+  for (const std::string_view piece : pieces) {
+    std::string code = upper(trim(piece));
+    const int64_t id = s.airport_id(code);
+    if (id < 0) {
+      if (!seen_missing.contains(code)) {
+        missing.push_back(std::move(code));
+        seen_missing.insert(missing.back());
+      }
+      continue;
+    }
+    if (!seen_ids.insert(static_cast<int32_t>(id)).second) continue;
+    member_ids.push_back(static_cast<int32_t>(id));
+    keys.push_back(s.ap_country_lower[id]);
+  }
+  members = member_ids;
+  std::sort(members.begin(), members.end());
+
+  all.emplace(s.ap_lat, s.ap_lng, member_ids);
+  const Groups groups(keys, member_ids);
+  by_country.reserve(groups.keys.size());
+  for (size_t g = 0; g < groups.keys.size(); ++g) {
+    by_country.try_emplace(groups.keys[g], s.ap_lat, s.ap_lng, groups.members(g));
+  }
+}
+
+bool AirportSet::include(const State& s, std::string_view code) const {
+  const int64_t id = s.airport_id(upper(trim(code)));
+  return id >= 0 && std::binary_search(members.begin(), members.end(), static_cast<int32_t>(id));
+}
+
+std::vector<std::unique_ptr<AirportSet>>& GantrixExt::sets() {
+  static std::vector<std::unique_ptr<AirportSet>> registry;
+  return registry;
+}
+
+const AirportSet& GantrixExt::set_of(int64_t handle) {
+  auto& registry = sets();
+  if (handle < 0 || static_cast<uint64_t>(handle) >= registry.size() || !registry[handle]) {
+    throw Error("no such AirportSet: " + std::to_string(handle));
+  }
+  return *registry[handle];
+}
+
+std::string GantrixExt::set_new(const char* codes, int64_t count) {
+  std::vector<std::string_view> pieces;
+  if (count > 0) {
+    if (codes == nullptr) throw std::invalid_argument("codes is null but count is positive");
+    const std::string_view text(codes);
+    for (size_t begin = 0; !text.empty();) {
+      const size_t sep = text.find('\x1f', begin);
+      pieces.push_back(text.substr(begin, sep == std::string_view::npos ? sep : sep - begin));
+      if (sep == std::string_view::npos) break;
+      begin = sep + 1;
+    }
+  }
+  const State& s = state();
+  auto set = std::make_unique<AirportSet>(s, pieces);
+  auto& registry = sets();
+  registry.push_back(std::move(set));
+  return std::to_string(registry.size() - 1);
+}
+
+std::string GantrixExt::set_free(int64_t handle) {
+  // Freeing an unknown handle changes nothing, like free(NULL).
+  auto& registry = sets();
+  if (handle >= 0 && static_cast<uint64_t>(handle) < registry.size()) registry[handle].reset();
+  return "null";
+}
+
+std::string GantrixExt::set_size(int64_t handle) { return std::to_string(set_of(handle).size()); }
+
+std::string GantrixExt::set_include(int64_t handle, const char* code) {
+  const AirportSet& set = set_of(handle);
+  return set.include(state(), code != nullptr ? code : "") ? "true" : "false";
+}
+
+std::string GantrixExt::set_missing(int64_t handle) {
+  const AirportSet& set = set_of(handle);
+  std::string out = "[";
+  for (size_t j = 0; j < set.missing.size(); ++j) {
+    if (j > 0) out.push_back(',');
+    append_json_str(out, set.missing[j]);
+  }
+  out.push_back(']');
+  return out;
+}
+
+}  // namespace Gantrix

@@ -1,0 +1,61 @@
+// Which airport serves a coordinate.
+#include <cmath>
+
+#include "api/airport_object.h"
+#include "api/constants.h"
+#include "api/error.h"
+#include "api/json_writer.h"
+#include "query/gantrix_ext.h"
+#include "spatial/point_in_country.h"
+
+namespace Gantrix {
+
+double normalize_lng(double lng) {
+  if (std::fabs(lng) <= 180.0) return lng;
+  double x = std::fmod(lng + 180.0, 360.0);
+  if (x < 0.0) x += 360.0;
+  return x - 180.0;
+}
+
+Located nearest_in_country(const State& s, double lat, double lng) {
+  const auto code = find_country_code(s, lat, lng);
+  if (!code) return {"", -1, "no country found for coordinates"};
+  const AirportIndex* index = s.country_index(*code);
+  // A country without airports borrows the index of the country of the nearest airport
+  // within growing radii.
+  for (size_t r = 0; index == nullptr && r < NEARBY_RADII.size(); ++r) {
+    const int64_t a = s.all_airports->nearest_one(lat, lng, NEARBY_RADII[r]);
+    if (a >= 0) index = s.country_index(s.ap_country_lower[a]);
+  }
+  if (index == nullptr) {
+    return {*code, -1, "no airports found in country " + std::string(*code) + " or nearby"};
+  }
+  const int64_t id = index->nearest_one(lat, lng, INF);
+  if (id < 0) return {*code, -1, "could not find nearest airport"};
+  return {*code, id, ""};
+}
+
+std::string GantrixExt::find(double lat, double lng) {
+  std::string out;
+  try {
+    if (!valid_coords(lat, lng)) throw Error("invalid coordinates");
+    lng = normalize_lng(lng);
+    const State& s = state();
+    const Located loc = nearest_in_country(s, lat, lng);
+    if (loc.index < 0) throw Error(loc.error);
+    out.append("{\"code\":");
+    std::string code;
+    append_composite_code(code, s, loc.index);
+    append_json_str(out, code);
+    out.append(",\"name\":");
+    append_json_str(out, display_name(s, loc.index));
+    out.push_back('}');
+  } catch (const Error& e) {
+    out.assign("{\"error\":");
+    append_json_str(out, e.what());
+    out.push_back('}');
+  }
+  return out;
+}
+
+}  // namespace Gantrix

@@ -1,0 +1,110 @@
+// The searches over an airport set: its members nearest to a point, and which member should
+// serve a point and why.
+#include <algorithm>
+
+#include "api/airport_object.h"
+#include "api/error.h"
+#include "api/json_writer.h"
+#include "query/airport_set.h"
+#include "query/gantrix_ext.h"
+
+namespace Gantrix {
+
+Hits AirportSet::pool_hits(double lat, double lng, int64_t k,
+                           std::optional<std::string_view> country,
+                           std::optional<double> bound) const {
+  const AirportIndex* index = &*all;
+  if (country) {
+    const auto it = by_country.find(*country);
+    if (it == by_country.end()) {
+      k = 0;  // a country without members finds nothing
+    } else {
+      index = &it->second;
+    }
+  }
+  return index->nearest(lat, lng, k, bound);
+}
+
+std::vector<Nearby> AirportSet::nearest(double lat, double lng, int64_t limit,
+                                        std::optional<std::string_view> country,
+                                        std::optional<double> max_km) const {
+  const Hits hits = pool_hits(lat, lng, limit, country, max_km);
+  std::vector<Nearby> out;
+  out.reserve(hits.i.size());
+  for (size_t j = 0; j < hits.i.size(); ++j) out.push_back({hits.i[j], hits.d[j]});
+  return out;
+}
+
+std::optional<Resolved> AirportSet::resolve(const State& s, double lat, double lng,
+                                            std::optional<double> foreign_max_km) const {
+  const Located loc = nearest_in_country(s, lat, lng);
+  const int64_t a = loc.index;
+  if (a < 0) return std::nullopt;
+  if (s.ap_country_lower[a] == loc.country &&
+      std::binary_search(members.begin(), members.end(), static_cast<int32_t>(a))) {
+    return Resolved{a, haversine(lat, lng, s.ap_lat[a], s.ap_lng[a]), "nearest", a};
+  }
+  Hits hits = pool_hits(lat, lng, 1, loc.country, std::nullopt);
+  if (!hits.i.empty()) return Resolved{hits.i[0], hits.d[0], "same_country", a};
+  hits = pool_hits(lat, lng, 1, std::nullopt, foreign_max_km);
+  if (!hits.i.empty()) return Resolved{hits.i[0], hits.d[0], "nearby_foreign", a};
+  return std::nullopt;
+}
+
+namespace {
+
+void check_point(double lat, double& lng) {
+  if (!valid_coords(lat, lng)) throw Error("invalid coordinates");
+  lng = normalize_lng(lng);
+}
+
+}  // namespace
+
+std::string GantrixExt::set_nearest(int64_t handle, double lat, double lng, const char* country,
+                                    int64_t has_country, double max_km, int64_t has_max_km,
+                                    int64_t limit) {
+  const AirportSet& set = set_of(handle);
+  check_point(lat, lng);
+  std::optional<std::string> key;
+  if (has_country == 1 && country != nullptr) key = lower(country);
+  const auto found = set.nearest(lat, lng, limit, key ? std::optional<std::string_view>(*key)
+                                                      : std::nullopt,
+                                 has_max_km == 1 ? std::optional<double>(max_km) : std::nullopt);
+  const State& s = state();
+  std::string out = "[";
+  for (size_t j = 0; j < found.size(); ++j) {
+    if (j > 0) out.push_back(',');
+    out.push_back('{');
+    append_airport_fields(out, s, found[j].airport);
+    out.append(",\"distance_km\":");
+    append_json_float(out, found[j].distance_km);
+    out.push_back('}');
+  }
+  out.push_back(']');
+  return out;
+}
+
+std::string GantrixExt::set_resolve(int64_t handle, double lat, double lng, double foreign_max_km,
+                                    int64_t has_foreign_max_km) {
+  const AirportSet& set = set_of(handle);
+  check_point(lat, lng);
+  const State& s = state();
+  const auto r = set.resolve(
+      s, lat, lng,
+      has_foreign_max_km == 1 ? std::optional<double>(foreign_max_km) : std::nullopt);
+  if (!r) return "null";
+  std::string out = "{";
+  append_airport_fields(out, s, r->airport);
+  out.append(",\"distance_km\":");
+  append_json_float(out, r->distance_km);
+  out.append(",\"resolution\":");
+  append_json_str(out, r->resolution);
+  out.append(",\"nearest_code\":");
+  std::string code;
+  append_composite_code(code, s, r->nearest);
+  append_json_str(out, code);
+  out.push_back('}');
+  return out;
+}
+
+}  // namespace Gantrix

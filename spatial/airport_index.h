@@ -1,0 +1,64 @@
+// Nearest airports to a coordinate, with great-circle distances in kilometres. Airports are
+// points on the unit sphere in a 3-d RTree, so the search needs no special case for the
+// antimeridian or the poles.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "spatial/rtree.h"
+
+namespace Gantrix {
+
+// Result of a search: distances (km) and airport ids, nearest first, ties by smaller id.
+struct Hits {
+  std::vector<double> d;
+  std::vector<int64_t> i;
+};
+
+// Great-circle distance in km (haversine). Never NaN for finite input: rounding that pushes
+// the haversine term past 1 (exact antipodes) is clamped, giving half the circumference.
+double haversine(double lat1, double lng1, double lat2, double lng2);
+double sqrt_or_nan(double v);
+// Squared unit-sphere chord for a great-circle distance, padded by MARGIN; INF from half the
+// circumference on (and for NaN).
+double chord2_bound(double km);
+// Largest value of a non-empty list; NaN when any value is NaN.
+double worst(std::span<const double> distances);
+
+class AirportIndex {
+ public:
+  // lats and lngs are the airport table's columns (by airport id), held by reference; ids
+  // lists the airports this index covers.
+  AirportIndex(std::span<const double> lats, std::span<const double> lngs,
+               std::vector<int32_t> ids);
+  AirportIndex(const AirportIndex&) = delete;
+  AirportIndex& operator=(const AirportIndex&) = delete;
+  // Moving keeps the coordinate buffer, so the tree's view of it stays valid.
+  AirportIndex(AirportIndex&&) noexcept = default;
+  AirportIndex& operator=(AirportIndex&&) noexcept = default;
+
+  // At most k airports nearest to (lat, lng), nearest first, ties to the smaller id; with
+  // max_km only those at most that far. Empty for k <= 0 or an empty index.
+  [[nodiscard]] Hits nearest(double lat, double lng, int64_t k,
+                             std::optional<double> max_km) const;
+  // The id of the nearest airport (within max_km when given), or -1.
+  [[nodiscard]] int64_t nearest_one(double lat, double lng, std::optional<double> max_km) const;
+
+  [[nodiscard]] size_t size() const { return ids.size(); }
+  [[nodiscard]] size_t bytes() const;
+
+  std::span<const double> lats;
+  std::span<const double> lngs;
+  std::vector<int32_t> ids;
+  std::vector<double> coords;  // unit vectors, three per entry, in ids order
+  RTree tree;
+
+ private:
+  // Runs the search into the thread's scratch lists; returns how many hits it kept.
+  size_t search(double lat, double lng, int64_t k, std::optional<double> max_km) const;
+};
+
+}  // namespace Gantrix
