@@ -181,6 +181,54 @@ void State::parse_countries(std::string_view src) {
   }
   if (!features_seen) throw Error("countries parse: missing field `features`");
   country_tree = RTree(2, env_lo, env_hi);
+  index_rings();
+}
+
+void State::index_rings() {
+  const auto features = static_cast<int64_t>(feature_ring0.size());
+  ring_feature.assign(static_cast<size_t>(rings.size()), -1);
+  feature_envelope.assign(static_cast<size_t>(features), -1);
+  for (size_t e = 0; e < env_feature.size(); ++e) feature_envelope[env_feature[e]] = e;
+  for (int64_t f = 0; f < features; ++f) {
+    for (int64_t r = feature_ring0[f]; r < feature_ring0[f] + feature_rings[f]; ++r) {
+      ring_feature[r] = static_cast<int32_t>(f);
+      // A ring without points contains nothing (and has no finite box to index).
+      if (feature_envelope[f] < 0 || rings.n[r] == 0) continue;
+      ring_entry.push_back(static_cast<int32_t>(r));
+      ring_lo.push_back(rings.min_lng[r] - MARGIN);
+      ring_lo.push_back(rings.min_lat[r]);
+      ring_hi.push_back(rings.max_lng[r] + MARGIN);
+      ring_hi.push_back(rings.max_lat[r]);
+    }
+  }
+
+  // Two passes over the boxes: count per cell, then fill.
+  grid_start.assign(GRID_W * GRID_H + 1, 0);
+  const size_t boxes = ring_entry.size();
+  for (int pass = 0; pass < 2; ++pass) {
+    for (size_t p = 0; p < boxes; ++p) {
+      const int x0 = grid_x(ring_lo[2 * p]), x1 = grid_x(ring_hi[2 * p]);
+      const int y0 = grid_y(ring_lo[2 * p + 1]), y1 = grid_y(ring_hi[2 * p + 1]);
+      for (int cy = y0; cy <= y1; ++cy) {
+        for (int cx = x0; cx <= x1; ++cx) {
+          const int cell = cy * GRID_W + cx;
+          if (pass == 0) {
+            ++grid_start[cell + 1];
+          } else {
+            grid_box[grid_start[cell]++] = static_cast<int32_t>(p);
+          }
+        }
+      }
+    }
+    if (pass == 0) {
+      for (int c = 0; c < GRID_W * GRID_H; ++c) grid_start[c + 1] += grid_start[c];
+      grid_box.assign(static_cast<size_t>(grid_start.back()), 0);
+    } else {
+      // The fill advanced each start to the next cell's start: shift back.
+      for (int c = GRID_W * GRID_H; c > 0; --c) grid_start[c] = grid_start[c - 1];
+      grid_start[0] = 0;
+    }
+  }
 }
 
 }  // namespace Gantrix

@@ -92,6 +92,10 @@ size_t State::bytes() const {
   for (const auto& [code, id] : airports_by_iata) total += sizeof code + sizeof id + 16;
   for (const auto& [code, name] : country_names) total += 2 * sizeof code + name.capacity() + 16;
   total += rings.bytes() + country_tree.bytes() + all_airports->bytes();
+  total += (ring_feature.capacity() + ring_entry.capacity() + grid_start.capacity() +
+            grid_box.capacity()) * sizeof(int32_t) +
+           feature_envelope.capacity() * sizeof(int64_t) +
+           (ring_lo.capacity() + ring_hi.capacity()) * sizeof(double);
   for (const auto& [code, index] : airports_by_country) total += sizeof code + index.bytes() + 16;
   return total;
 }

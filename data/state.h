@@ -3,6 +3,7 @@
 // read-only afterwards.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -91,10 +92,36 @@ class State {
   // Lower-case country code of each airport, so result writing does not re-case it.
   std::vector<std::string> ap_country_lower;
 
+  // A second index over the rings themselves (of features with an envelope): a point then
+  // meets only the rings whose own box holds it, instead of every ring of every envelope
+  // that holds it (the envelopes of countries spanning the antimeridian cover whole bands).
+  // Ring boxes are widened by MARGIN in longitude, as the ring test is. The boxes are listed
+  // in a grid of one-degree cells, each cell naming every box that overlaps it.
+  static constexpr int GRID_W = 360;
+  static constexpr int GRID_H = 180;
+  static int grid_x(double x) { return grid_cell(x + 180.0, GRID_W); }
+  static int grid_y(double y) { return grid_cell(y + 90.0, GRID_H); }
+  std::vector<int32_t> ring_feature;      // per ring: its feature
+  std::vector<int64_t> feature_envelope;  // per feature: its envelope, or -1
+  std::vector<int32_t> ring_entry;        // per indexed box: the ring
+  std::vector<double> ring_lo;            // per indexed box: min longitude, min latitude
+  std::vector<double> ring_hi;            // per indexed box: max longitude, max latitude
+  std::vector<int32_t> grid_start;        // per cell (row-major, then one more): into grid_box
+  std::vector<int32_t> grid_box;          // indexed boxes, cell after cell
+
  private:
+  // Clamped, so probes past the poles or the antimeridian land in the edge cells; rounding
+  // is monotonic, so a box that holds a point always lists itself in the point's cell.
+  static int grid_cell(double v, int cells) {
+    const double f = std::floor(v);
+    if (!(f >= 0.0)) return 0;
+    if (f >= cells - 1) return cells - 1;
+    return static_cast<int>(f);
+  }
   void parse_airports(std::string_view src);
   void parse_countries(std::string_view src);
   void add_envelope(int64_t feature, const std::string& code);
+  void index_rings();
 };
 
 // The process-wide State, built from the embedded datasets on the first call. Stored only
