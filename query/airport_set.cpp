@@ -14,15 +14,12 @@ AirportSet::AirportSet(const State& s, const std::vector<std::string_view>& piec
   // Repeats are found by hashing, not by scanning: a list of a million unknown codes must
   // not take quadratic time.
   std::unordered_set<int32_t> seen_ids;
-  std::unordered_set<std::string_view> seen_missing;
+  std::unordered_set<std::string> seen_missing;
   for (const std::string_view piece : pieces) {
     std::string code = upper(trim(piece));
     const int64_t id = s.airport_id(code);
     if (id < 0) {
-      if (!seen_missing.contains(code)) {
-        missing.push_back(std::move(code));
-        seen_missing.insert(missing.back());
-      }
+      if (seen_missing.insert(code).second) missing.push_back(std::move(code));
       continue;
     }
     if (!seen_ids.insert(static_cast<int32_t>(id)).second) continue;
