@@ -1,0 +1,139 @@
+#include "spatial/airport_index.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "spatial/min_heap.h"
+
+namespace Gantrix {
+namespace {
+
+TEST(MinHeap, TopIsAlwaysTheSmallestKeyWithItsItem) {
+  std::mt19937_64 rng(3);
+  MinHeap heap;
+  int pushed = 0, popped = 0;
+  for (int step = 0; step < 40000; ++step) {
+    if (step < 20000 && rng() % 3 != 0) {
+      const int64_t key = static_cast<int64_t>(rng() % 50);  // many equal keys
+      heap.push(static_cast<double>(key), step * 100 + key), ++pushed;  // item carries its key
+    } else if (!heap.empty()) {
+      ASSERT_EQ(heap.top_d(), *std::min_element(heap.d.begin(), heap.d.end()));
+      ASSERT_EQ(static_cast<double>(heap.top_r() % 100), heap.top_d());
+      heap.pop(), ++popped;
+    }
+  }
+  EXPECT_TRUE(heap.empty() && pushed == popped);
+}
+
+constexpr double kHalfCircumference = std::numbers::pi * EARTH_RADIUS_KM;
+
+TEST(Haversine, AntipodesAreFiniteAndNearPointsNearlyZero) {
+  // The first two pairs round the haversine term just past 1.
+  for (const auto& [lat, lng] : {std::pair{-50.06, -97.27}, {-1.83, -174.68}, {0.0, 0.0},
+                                 {90.0, 0.0}, {45.0, -180.0}}) {
+    SCOPED_TRACE(testing::Message() << lat << "," << lng);
+    EXPECT_NEAR(haversine(lat, lng, -lat, lng + 180.0), kHalfCircumference, 2e-5);
+    EXPECT_NEAR(haversine(-lat, lng + 180.0, lat, lng), kHalfCircumference, 2e-5);
+  }
+  EXPECT_EQ(haversine(51.47, -0.45, 51.47, -0.45), 0.0);
+  EXPECT_NEAR(haversine(0, 179.9, 0, -179.9), 22.239, 1e-3);
+  EXPECT_NEAR(haversine(90, 12, 90, -150), 0.0, 1e-9);  // the pole has every longitude
+}
+
+TEST(Chord2Bound, HalfCircumferenceAndBeyondDisablePruning) {
+  EXPECT_EQ(chord2_bound(0.0), MARGIN);
+  EXPECT_LT(chord2_bound(20015.0), 4.0 + MARGIN);
+  for (const double km : {20015.1, 40000.0, INF, std::nan("")}) EXPECT_EQ(chord2_bound(km), INF);
+}
+
+// Every covered airport by distance then id; written independently of the tree walk.
+Hits brute_force(const AirportIndex& x, double lat, double lng, int64_t k,
+                 std::optional<double> max_km) {
+  std::vector<std::pair<double, int64_t>> all;
+  for (const int32_t id : x.ids) {
+    const double d = haversine(lat, lng, x.lats[id], x.lngs[id]);
+    if (!max_km || d <= *max_km) all.emplace_back(d, id);
+  }
+  std::sort(all.begin(), all.end());
+  Hits h;
+  for (size_t j = 0; j < all.size() && static_cast<int64_t>(j) < k; ++j) {
+    h.d.push_back(all[j].first);
+    h.i.push_back(all[j].second);
+  }
+  return h;
+}
+
+TEST(AirportIndex, NearestAgreesWithBruteForce) {
+  std::mt19937_64 rng(20240611);
+  std::uniform_real_distribution<double> unit(0, 1);
+  auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<uint64_t>(n)); };
+  auto random_point = [&]() -> std::pair<double, double> {
+    const double lng = unit(rng) * 360 - 180;
+    switch (pick(6)) {
+      case 0: return {pick(2) ? 90.0 : -90.0, lng};
+      case 1: return {unit(rng) * 180 - 90, (pick(2) ? 1 : -1) * (180 - unit(rng) * 0.01)};
+      case 2: return {unit(rng) * 6 - 3, unit(rng) * 6 - 3};  // dense cluster
+      default: return {unit(rng) * 180 - 90, lng};
+    }
+  };
+  for (int c = 0; c < 3000; ++c) {
+    const int n = pick(4) == 0 ? pick(400) : pick(25);
+    std::vector<double> lats(n), lngs(n);
+    std::vector<int32_t> ids(n);
+    for (int j = 0; j < n; ++j) {
+      const int src = pick(j + 1);  // now and then repeat an earlier point
+      std::tie(lats[j], lngs[j]) =
+          src < j && pick(3) == 0 ? std::pair{lats[src], lngs[src]} : random_point();
+      ids[j] = j;
+    }
+    std::shuffle(ids.begin(), ids.end(), rng);
+    ids.resize(n == 0 ? 0 : n - pick(n / 2 + 1));  // a subset in random order
+    const AirportIndex index(lats, lngs, ids);
+
+    for (int q = 0; q < 4; ++q) {
+      auto [lat, lng] = random_point();
+      if (n > 0 && pick(2) == 0) {  // at, near or opposite an airport
+        const int a = pick(n);
+        const double jitter = pick(2) ? 0.0 : (unit(rng) - 0.5) * 1e-6;
+        lat = std::clamp(lats[a] + jitter, -90.0, 90.0), lng = lngs[a] + jitter;
+        if (pick(3) != 0) lat = -lat, lng += lng > 0 ? -180.0 : 180.0;
+      }
+      const int64_t ks[] = {pick(n + 3) - 1, INT64_MAX, 1};
+      const int64_t k = ks[pick(3)];
+      std::optional<double> max_km;
+      const double limits[] = {0.0, -5.0, 20015.1, 30000.0, INF, unit(rng) * 20100};
+      if (pick(3) != 0) max_km = limits[pick(6)];
+      if (n > 0 && pick(5) == 0) max_km = haversine(lat, lng, lats[ids[0]], lngs[ids[0]]);
+
+      SCOPED_TRACE(testing::Message() << "case " << c << " query " << lat << "," << lng
+                                      << " k " << k << " max " << max_km.value_or(-1));
+      const Hits want = brute_force(index, lat, lng, k, max_km);
+      const Hits got = index.nearest(lat, lng, k, max_km);
+      ASSERT_EQ(got.i, want.i);
+      ASSERT_EQ(got.d, want.d);
+      const Hits one = brute_force(index, lat, lng, 1, max_km);
+      ASSERT_EQ(index.nearest_one(lat, lng, max_km), one.i.empty() ? -1 : one.i[0]);
+    }
+  }
+}
+
+// The opposite airport must come out last with a finite distance, not be dropped or NaN.
+TEST(AirportIndex, AirportAtTheAntipodeSortsLast) {
+  const double lat = -50.06, lng = -97.27;  // rounds the haversine term past 1
+  const std::vector<double> lats{-lat, 10, -lat, -20}, lngs{lng + 180.0, 10, lng + 180.0, -90};
+  const AirportIndex index(lats, lngs, {3, 2, 1, 0});
+  const Hits h = index.nearest(lat, lng, INT64_MAX, std::nullopt);
+  ASSERT_EQ(h.i, (std::vector<int64_t>{3, 1, 0, 2}));
+  EXPECT_NEAR(h.d[3], kHalfCircumference, 1e-6);
+  EXPECT_EQ(h.d[2], h.d[3]);
+}
+
+}  // namespace
+}  // namespace Gantrix
