@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, whatever the build and the tests need and this machine
+# lacks. Does nothing when everything is present.
+set -euo pipefail
+need=()
+command -v cmake >/dev/null || need+=(cmake)
+command -v g++ >/dev/null || need+=(g++)
+command -v python3 >/dev/null || need+=(python3)
+command -v pkg-config >/dev/null || need+=(pkg-config)
+[ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
+[ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
+[ -f /usr/include/CLI/CLI.hpp ] || need+=(libcli11-dev)
+for extra in "$@"; do
+  case "$extra" in
+    fuzz) command -v clang++ >/dev/null || need+=(clang)
+          [ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev)
+          ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
+            need+=(libclang-rt-14-dev) ;;
+    valgrind) command -v valgrind >/dev/null || need+=(valgrind) ;;
+  esac
+done
+if [ ${#need[@]} -gt 0 ]; then
+  echo "installing: ${need[*]}" >&2
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq "${need[@]}" >/dev/null
+fi

@@ -1,0 +1,129 @@
+// gantrix: the library's lookups from a shell. Each subcommand prints the library's JSON
+// answer on one line. Exit status: 0 answered (null included), 1 the library failed or
+// answered with an error, 2 usage error.
+#include <CLI/CLI.hpp>
+#include <cstdint>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+
+#include "answer.hpp"
+#include "batch.hpp"
+#include "version.hpp"
+
+namespace {
+
+using gantrix_cli::AirportSet;
+using gantrix_cli::Answer;
+
+int print(Answer answer) {
+  if (!answer) {
+    std::fprintf(stderr, "gantrix: %s\n", gx_error());
+    return 1;
+  }
+  std::puts(answer.get());
+  return gantrix_cli::is_error_document(answer.get()) ? 1 : 0;
+}
+
+// A mistyped code would otherwise just shrink the set without a word.
+void warn_missing(const AirportSet &set) {
+  const std::string missing = set.missing();
+  if (missing != "[]") std::fprintf(stderr, "gantrix: no airport for %s\n", missing.c_str());
+}
+
+void add_point(CLI::App *command, double &lat, double &lng) {
+  command->add_option("LAT", lat, "Latitude in degrees, negative south")->required();
+  command->add_option("LNG", lng, "Longitude in degrees, negative west")->required();
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  CLI::App app{"Airport and country lookup with compiled-in data.", "gantrix"};
+  app.set_version_flag("--version", std::string(gantrix_cli::kVersionText));
+  app.require_subcommand(1);
+  app.footer("Negative coordinates work as they are: gantrix find -33.86 151.21");
+
+  int status = 0;
+  double lat = 0, lng = 0;
+  std::string code, among, country;
+  double max_km = 0, foreign_max_km = 0;
+  std::int64_t limit = 5;
+
+  auto *find = app.add_subcommand("find", "The airport serving a coordinate");
+  add_point(find, lat, lng);
+  find->callback([&] { status = print(Answer(gx_find(lat, lng))); });
+
+  auto *country_at = app.add_subcommand("country", "The country containing a coordinate, or null");
+  add_point(country_at, lat, lng);
+  country_at->callback([&] { status = print(Answer(gx_country_at(lat, lng))); });
+
+  auto *airport = app.add_subcommand("airport", "The airport with an IATA code, or null");
+  airport->add_option("CODE", code, "IATA code, any case")->required();
+  airport->callback([&] { status = print(Answer(gx_airport(code.c_str()))); });
+
+  auto *nearest =
+      app.add_subcommand("nearest", "Members of an airport set nearest to a coordinate");
+  nearest->add_option("--among", among, "Comma-separated IATA codes of the set")->required();
+  auto *country_opt =
+      nearest->add_option("--country", country, "Only members in this country (ISO code)");
+  auto *max_km_opt = nearest->add_option("--max-km", max_km, "Only members at most this far away");
+  nearest->add_option("--limit", limit, "At most this many members")->capture_default_str();
+  add_point(nearest, lat, lng);
+  nearest->callback([&] {
+    AirportSet set(among);
+    warn_missing(set);
+    status = print(Answer(gx_set_nearest(set.handle(), lat, lng, country.c_str(),
+                                         country_opt->count() > 0 ? 1 : 0, max_km,
+                                         max_km_opt->count() > 0 ? 1 : 0, limit)));
+  });
+
+  auto *resolve =
+      app.add_subcommand("resolve", "The member of an airport set that serves a coordinate");
+  resolve->add_option("--among", among, "Comma-separated IATA codes of the set")->required();
+  auto *foreign_opt = resolve->add_option("--foreign-max-km", foreign_max_km,
+                                          "How far a member in another country may be");
+  add_point(resolve, lat, lng);
+  resolve->callback([&] {
+    AirportSet set(among);
+    warn_missing(set);
+    status = print(Answer(
+        gx_set_resolve(set.handle(), lat, lng, foreign_max_km, foreign_opt->count() > 0 ? 1 : 0)));
+  });
+
+  gantrix_cli::BatchOptions batch_options;
+  auto *batch = app.add_subcommand("batch", "One lookup per CSV row of latitude,longitude[,id...]");
+  std::string op = "find";
+  batch->add_option("--op", op, "Lookup for each row")
+      ->check(CLI::IsMember({"find", "country"}))
+      ->capture_default_str();
+  batch->add_flag("-q,--quiet", batch_options.quiet, "No progress bar");
+  batch->add_option("FILE", batch_options.path, "CSV file, or - for standard input (the default)");
+  batch->footer(
+      "Writes one JSON line per row, in order: {\"line\":N,\"id\":\"...\",\"result\":ANSWER},\n"
+      "or {\"line\":N,\"id\":\"...\",\"error\":\"...\"} for a row that failed. N is the row's\n"
+      "line in the input; \"id\" (the columns after the second) only when present. A first\n"
+      "row that holds no number is a header; blank lines are skipped. Exit status 1 if any\n"
+      "row failed.");
+  batch->callback([&] {
+    batch_options.op = op == "country" ? gantrix_cli::BatchOp::country : gantrix_cli::BatchOp::find;
+    status = gantrix_cli::run_batch(batch_options);
+  });
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success &e) {  // --help, --version
+    return app.exit(e);
+  } catch (const CLI::ParseError &e) {
+    app.exit(e);
+    return 2;
+  } catch (const std::runtime_error &e) {
+    std::fprintf(stderr, "gantrix: %s\n", e.what());
+    return 1;
+  }
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::perror("gantrix: writing the answer");
+    return 1;
+  }
+  return status;
+}
