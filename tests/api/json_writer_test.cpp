@@ -1,0 +1,68 @@
+#include "api/json_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+
+namespace Gantrix {
+namespace {
+
+TEST(JsonWriter, StrEscapesQuoteBackslashAndControlBytesOnly) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", R"("")"},
+      {"a\"b\\c\n\xC3\xA9", "\"a\\\"b\\\\c\\u000a\xC3\xA9\""},
+      {std::string("\0\x1F\t\r\b\f\x1A", 7), R"("\u0000\u001f\u0009\u000d\u0008\u000c\u001a")"},
+      {"a/b \x7F\xFF\x80", "\"a/b \x7F\xFF\x80\""}};
+  for (const auto& [text, json] : cases) EXPECT_EQ(json_str(text), json);
+}
+
+struct Float {
+  double value;
+  const char* text;
+};
+// clang-format off
+const Float kFloats[] = {
+    {1.0, "1.0"}, {2000.0, "2000.0"}, {51.4706, "51.4706"}, {-0.5, "-0.5"}, {0.5, "0.5"},
+    {0.0001, "0.0001"}, {0.00012, "0.00012"}, {9.9999e-05, "9.9999e-05"}, {1e-05, "1.0e-05"},
+    {123456789012345.0, "123456789012345.0"}, {1e15, "1.0e+15"}, {1e16, "1.0e+16"},
+    {1e15 + 2, "1.000000000000002e+15"}, {1e15 + 0.5, "1000000000000000.5"},
+    {1.234e20, "1.234e+20"}, {0.1 + 0.2, "0.30000000000000004"}, {1e100, "1.0e+100"},
+    {-1e-300, "-1.0e-300"}, {5e-324, "5.0e-324"}, {-1.7976931348623e308, "-1.7976931348623e+308"},
+    {NAN, "NaN"}, {INFINITY, "Infinity"}, {-INFINITY, "-Infinity"}, {0.0, "0.0"}, {-0.0, "-0.0"}};
+// clang-format on
+
+TEST(JsonWriter, FloatLayout) {
+  for (const auto& c : kFloats) EXPECT_EQ(json_float(c.value), c.text);
+}
+
+// strtod is the oracle: the text must read back exactly, and one digit fewer must not.
+TEST(JsonWriter, FloatReadsBackExactlyWithTheFewestDigits) {
+  std::mt19937_64 rng(20240601);
+  for (int i = 0; i < 20000; ++i) {
+    double v = std::round(std::uniform_real_distribution<double>(-180, 180)(rng) * 1e6) / 1e6;
+    if (i % 2 == 0) {
+      const uint64_t bits = rng();
+      std::memcpy(&v, &bits, sizeof v);
+      if (!std::isfinite(v) || v == 0.0) continue;
+    }
+    const std::string text = json_float(v);
+    ASSERT_NE(text.find_first_of(".e"), std::string::npos) << text;
+    ASSERT_EQ(std::strtod(text.c_str(), nullptr), v) << text;
+    std::string digits;
+    for (const char c : text.substr(0, text.find('e'))) {
+      if (c >= '0' && c <= '9') digits += c;
+    }
+    const auto n = static_cast<int>(digits.find_last_not_of('0') - digits.find_first_not_of('0'));
+    if (n == 0) continue;  // a single digit
+    char shorter[40];
+    std::snprintf(shorter, sizeof shorter, "%.*e", n - 1, v);
+    ASSERT_NE(std::strtod(shorter, nullptr), v) << text << " vs " << shorter;
+  }
+}
+
+}  // namespace
+}  // namespace Gantrix

@@ -1,0 +1,188 @@
+#include "data/state.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "data/datasets.h"
+#include "tests/support/test_support.h"
+
+namespace Gantrix {
+namespace {
+
+using test::error_of;
+using Ints = std::vector<int64_t>;
+using Doubles = std::vector<double>;
+using Texts = std::vector<std::string>;
+
+constexpr const char* kNoCountries = R"({"features":[]})";
+
+std::string collection(const std::string& features) {
+  return R"({"type":"FeatureCollection","features":[)" + features + "]}";
+}
+std::string build_error(const std::string& airports, const std::string& countries) {
+  return error_of([&] { State s(airports, countries); });
+}
+// The error "json: <detail> at byte <offset of word in text>".
+std::string json_error(const char* detail, const std::string& text, const char* word) {
+  return "json: " + std::string(detail) + " at byte " + std::to_string(text.find(word));
+}
+
+TEST(State, EmptyDatasetsBuildAnEmptyState) {
+  const State s(" [ ] ", kNoCountries);
+  EXPECT_EQ(s.airports.size() + s.all_airports->size() + s.airports_by_country.size(), 0u);
+  EXPECT_EQ(s.rings.size() + s.country_tree.entries(), 0);
+}
+
+TEST(State, ReportsTheAirportThatCannotBeRead) {
+  const std::string ok = R"({"iata":"A","name":"A","city":"","country":"FR","lat":1,"lng":2})";
+  const std::string third = R"({"iata":"C","name":"C","country":"FR","lat":1,"lng":2})";
+  EXPECT_EQ(build_error("[" + ok + "," + ok + "," + third + "]", kNoCountries),
+            "airports parse: missing field in airport 2");
+  const std::string null_city = R"([{"iata":"A","name":"A","city":null}])";
+  EXPECT_EQ(build_error(null_city, kNoCountries), json_error("expected '\"'", null_city, "null"));
+  EXPECT_EQ(build_error(R"([{"lat":"1"}])", kNoCountries), "json: invalid number at byte 8");
+}
+
+TEST(State, AirportsIgnoreExtraMembersAndKeepTheLastRepeat) {
+  const State s(R"([{"x":"s","iata":"CDG","n":-1.5e3,"name":"Charles de Gaulle","t":true,
+    "city":"Paris","z":null,"country":"FR","o":{"a":[1,{"b":false}]},"lat":49.0,"lng":2.5,
+    "a":[[],{}],"lat":49.01278}])",
+                kNoCountries);
+  ASSERT_EQ(s.airports.size(), 1u);
+  const Airport& a = s.airports[0];
+  EXPECT_EQ(a.iata + a.name + a.city + a.country, "CDGCharles de GaulleParisFR");
+  EXPECT_EQ(Doubles({a.lat, a.lng, s.ap_lat[0], s.ap_lng[0]}),
+            Doubles({49.01278, 2.5, 49.01278, 2.5}));
+}
+
+TEST(State, CodesAreCaseFoldedAndTheLaterDuplicateWins) {
+  const State s(test::airports_text({{"jfk", "J", "", "US", 40.6, -73.8},
+                                     {"lhr", "L", "", "GB", 51.5, -0.5},
+                                     {"JFK", "J2", "", "us", 40.7, -73.9}}),
+                kNoCountries);
+  EXPECT_EQ(s.ap_iata, Texts({"jfk", "lhr", "JFK"}));
+  EXPECT_EQ(Ints({s.airport_id("JFK"), s.airport_id("LHR"), s.airport_id("lhr")}),
+            Ints({2, 1, -1}));
+  EXPECT_EQ(s.airports_by_country.size(), 2u);
+  ASSERT_NE(s.country_index("us"), nullptr);
+  EXPECT_EQ(s.country_index("us")->ids, (std::vector<int32_t>{0, 2}));
+}
+
+TEST(Groups, StableByFirstAppearance) {
+  const Groups g({"fr", "de", "fr", "de"}, {0, 1, 2, 3});
+  EXPECT_EQ(g.keys, Texts({"fr", "de"}));
+  EXPECT_EQ(g.start, Ints({0, 2, 4}));
+  EXPECT_EQ(g.items, (std::vector<int32_t>{0, 2, 1, 3}));
+  EXPECT_EQ(Groups({"b", "a", "b"}, {7, 5, 3}).members(0), (std::vector<int32_t>{7, 3}));
+}
+
+TEST(CountryLoader, ReportsErrorsWithOffsetsInTheWholeText) {
+  EXPECT_EQ(build_error("[]", R"({"type":"FeatureCollection"})"),
+            "countries parse: missing field `features`");
+  EXPECT_EQ(build_error("[]", R"({"features":{}})"), "json: expected '[' at byte 12");
+  const std::string null_geometry = collection(R"({"geometry":null})");
+  EXPECT_EQ(build_error("[]", null_geometry), json_error("expected '{'", null_geometry, "null"));
+  // The coordinates come before the type, so the second reader finds the null.
+  const std::string late =
+      collection(R"({"geometry":{"coordinates":[[[1,null]]],"type":"Polygon"}})");
+  EXPECT_EQ(build_error("[]", late), json_error("invalid number", late, "null"));
+}
+
+TEST(CountryLoader, CoordinatesBeforeTypeGiveTheSameRings) {
+  const std::string coords =
+      R"("coordinates":[[[[0,0],[4,0],[4,4],[0,0]],[[1,1],[2,1],[1,2]]],[[[10,10],[9,9]]]])";
+  const State a("[]", collection(R"({"geometry":{"type":"MultiPolygon",)" + coords + "}}"));
+  const State b("[]", collection(R"({"geometry":{)" + coords + R"(,"type":"MultiPolygon"}})"));
+  EXPECT_EQ(b.rings.n, Ints({4, 3, 2}));
+  EXPECT_EQ(b.rings.xs, a.rings.xs);
+  EXPECT_EQ(b.rings.ys, a.rings.ys);
+  EXPECT_EQ(b.feature_rings, a.feature_rings);
+}
+
+TEST(CountryLoader, OtherGeometriesAddNoRingButKeepTheirFeatureSlot) {
+  const State s("[]", collection(R"(
+    {"properties":{"iso_a2":"AA","name":"A"},"geometry":{"type":"LineString","coordinates":[]}},
+    {"properties":{"iso_a2":"BB","name":"B"},"geometry":{"coordinates":[5,5],"type":"Point"}},
+    {"properties":{"iso_a2":"CC","name":"C"},"geometry":{"coordinates":[[[0,0],[1,1]]]}},
+    {"properties":{"iso_a2":"DD","name":"D"},"geometry":{"type":"polygon","coordinates":[]}},
+    {"type":"Feature","properties":{"iso_a2":"EE","name":"E"}},
+    {"geometry":{"type":"Polygon","coordinates":[[[0,0],[1,0],[0,1]]]}})"));
+  EXPECT_EQ(s.feature_ring0, Ints({0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(s.feature_rings, Ints({0, 0, 0, 0, 0, 1}));
+  EXPECT_EQ(s.country_names.size(), 5u);
+  EXPECT_EQ(s.country_tree.entries(), 0);  // the only feature with points has no code
+}
+
+TEST(CountryLoader, FirstNameWinsAndUnusableCodesGetNoEnvelope) {
+  const State s("[]", test::countries_text({{"FR", "France", "0 40,8 40,8 50 | 1 41,2 41,2 42"},
+                                            {"-99", "Nowhere", "20 20,21 20,21 21"},
+                                            {"", "Blank", "30 30,31 30,31 31"},
+                                            {"fr", "Corse", "8.5 41,9.5 41,9 43"}}));
+  EXPECT_EQ(s.feature_ring0, Ints({0, 2, 3, 4}));
+  EXPECT_EQ(s.country_names.at("FR") + s.country_names.at("-99") + s.country_names.at(""),
+            "FranceNowhereBlank");
+  EXPECT_EQ(s.env_code, Texts({"fr", "fr"}));
+  EXPECT_EQ(s.env_feature, Ints({0, 3}));
+  EXPECT_EQ(s.env_lo, Doubles({0, 40, 8.5, 41}));
+  EXPECT_EQ(s.env_hi, Doubles({8, 50, 9.5, 43}));
+  EXPECT_EQ(s.country_tree.entries(), 2);
+}
+
+TEST(CountryLoader, PropertiesAndPositions) {
+  const State s("[]", collection(R"(
+    {"properties":{"name":"First","iso_a2":"XX","NAME":"Second","pop":[1,{"a":null}]}},
+    {"properties":{"iso_a2":null,"name":"N"},"geometry":{"type":"Polygon","coordinates":[[[0,0]]]}},
+    {"properties":{"iso_a2":"YY","name":null},"geometry":{"type":"Polygon",
+     "coordinates":[[[10.0,20.0,300.0],[5],[],[11,21,1,2]],[]]}})"));
+  EXPECT_EQ(s.country_names.size(), 1u);
+  EXPECT_EQ(s.country_names.at("XX"), "Second");
+  EXPECT_EQ(s.rings.n, Ints({1, 2, 0}));
+  EXPECT_EQ(s.rings.xs, Doubles({0, 10, 11}));
+  EXPECT_EQ(s.rings.ys, Doubles({0, 20, 21}));
+  EXPECT_EQ(s.env_code, Texts{"yy"});  // no name is needed for an envelope
+  EXPECT_EQ(s.env_lo, Doubles({10, 20}));
+}
+
+size_t occurrences(std::string_view text, std::string_view word) {
+  size_t count = 0;
+  for (size_t at = text.find(word); at != text.npos; at = text.find(word, at + 1)) ++count;
+  return count;
+}
+
+TEST(EmbeddedState, EveryRecordLoadsAndEveryUsableFeatureHasAnEnvelope) {
+  const State& s = state();
+  EXPECT_EQ(s.airports.size(), occurrences(airports_json(), "\"iata\""));
+  EXPECT_EQ(s.all_airports->size(), s.airports.size());
+  const size_t features = occurrences(countries_json(), "\"type\":\"Feature\"");
+  EXPECT_EQ(s.feature_ring0.size(), features);
+  EXPECT_EQ(s.env_code.size(), features - occurrences(countries_json(), "\"iso_a2\":\"-99\"") -
+                                   occurrences(countries_json(), "\"iso_a2\":\"\"") -
+                                   occurrences(countries_json(), "\"iso_a2\":null"));
+  for (const int64_t f : s.env_feature) EXPECT_GT(s.feature_rings[f], 0);
+}
+
+TEST(EmbeddedState, NoRingEdgeSpansMoreThan180Degrees) {
+  const Rings& rings = state().rings;
+  for (int64_t r = 0; r < rings.size(); ++r) {
+    for (int64_t i = 0, b = rings.first[r], cnt = rings.n[r]; i < cnt; ++i) {
+      ASSERT_LE(std::fabs(rings.xs[b + i] - rings.xs[b + (i == 0 ? cnt : i) - 1]), 180.0) << r;
+    }
+  }
+}
+
+TEST(EmbeddedState, WellKnownAirportsResolveByCode) {
+  const State& s = state();
+  const std::tuple<const char*, const char*, double, double> known[] = {
+      {"JFK", "US", 40.64, -73.78}, {"CDG", "FR", 49.01, 2.55}, {"LHR", "GB", 51.47, -0.46}};
+  for (const auto& [iata, country, lat, lng] : known) {
+    const int64_t id = s.airport_id(iata);
+    ASSERT_GE(id, 0) << iata;
+    EXPECT_EQ(s.ap_iata[id] + s.ap_country[id], std::string(iata) + country);
+    EXPECT_NEAR(s.ap_lat[id], lat, 0.05);
+    EXPECT_NEAR(s.ap_lng[id], lng, 0.05);
+  }
+}
+
+}  // namespace
+}  // namespace Gantrix
