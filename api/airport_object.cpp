@@ -10,7 +10,7 @@ std::string get_country_name(const State& s, std::string_view code) {
   return it == s.country_names.end() ? key : it->second;
 }
 
-std::string display_name(const State& s, int64_t id) {
+std::string describe_airport(const State& s, int64_t id) {
   const Airport& a = s.airports[id];
   std::string out = !a.city.empty() && a.city != a.name ? a.city : a.name;
   out.append(", ");
@@ -18,18 +18,10 @@ std::string display_name(const State& s, int64_t id) {
   return out;
 }
 
-void append_composite_code(std::string& out, const State& s, int64_t id) {
-  out.append(s.ap_country_lower[id]);
-  out.push_back('.');
-  out.append(lower(s.airports[id].iata));
-}
-
 void append_airport_fields(std::string& out, const State& s, int64_t id) {
   const Airport& a = s.airports[id];
-  std::string code;
-  append_composite_code(code, s, id);
   out.append("\"code\":");
-  append_json_str(out, code);
+  append_json_str(out, composite_code(s, id));
   out.append(",\"iata\":");
   append_json_str(out, a.iata);
   out.append(",\"name\":");

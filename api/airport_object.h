@@ -11,9 +11,11 @@ namespace Gantrix {
 // The country name for a code, or the upper-cased code itself.
 std::string get_country_name(const State& s, std::string_view code);
 // "City, Country", or "Airport name, Country" when the city is empty or equals the name.
-std::string display_name(const State& s, int64_t id);
+// Computed once per airport while the State is built; display_name reads the result.
+std::string describe_airport(const State& s, int64_t id);
+inline const std::string& display_name(const State& s, int64_t id) { return s.ap_display[id]; }
 // The composite code: lower-case country, ".", lower-case IATA (us.jfk).
-void append_composite_code(std::string& out, const State& s, int64_t id);
+inline const std::string& composite_code(const State& s, int64_t id) { return s.ap_code[id]; }
 // The airport object's members without braces, so callers can append more.
 void append_airport_fields(std::string& out, const State& s, int64_t id);
 

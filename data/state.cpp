@@ -1,5 +1,6 @@
 #include "data/state.h"
 
+#include "api/airport_object.h"
 #include "data/datasets.h"
 
 namespace Gantrix {
@@ -68,6 +69,13 @@ State::State(std::string_view airports_src, std::string_view countries_src) {
 
   parse_countries(countries_src);
 
+  ap_code.reserve(n);
+  ap_display.reserve(n);
+  for (size_t i = 0; i < n; ++i) {
+    ap_code.push_back(ap_country_lower[i] + "." + lower(ap_iata[i]));
+    ap_display.push_back(describe_airport(*this, static_cast<int64_t>(i)));
+  }
+
   all_airports = std::make_unique<AirportIndex>(ap_lat, ap_lng, std::move(ids));
   airports_by_country.reserve(groups.keys.size());
   for (size_t g = 0; g < groups.keys.size(); ++g) {
@@ -81,7 +89,8 @@ size_t State::bytes() const {
     total += sizeof a + a.iata.capacity() + a.name.capacity() + a.city.capacity() +
              a.country.capacity();
   }
-  for (const auto* column : {&ap_iata, &ap_name, &ap_city, &ap_country, &ap_country_lower}) {
+  for (const auto* column :
+       {&ap_iata, &ap_name, &ap_city, &ap_country, &ap_country_lower, &ap_code, &ap_display}) {
     for (const auto& s : *column) total += sizeof s + (s.capacity() > 15 ? s.capacity() : 0);
   }
   total += (ap_lat.capacity() + ap_lng.capacity() + env_lo.capacity() + env_hi.capacity()) *

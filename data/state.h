@@ -89,8 +89,11 @@ class State {
   std::unique_ptr<AirportIndex> all_airports;
   TextMap<AirportIndex> airports_by_country;
 
-  // Lower-case country code of each airport, so result writing does not re-case it.
+  // Per airport, what every result writes about it, made once at load: the lower-case
+  // country code, the composite code (us.jfk) and the display name.
   std::vector<std::string> ap_country_lower;
+  std::vector<std::string> ap_code;
+  std::vector<std::string> ap_display;
 
   // A second index over the rings themselves (of features with an envelope): a point then
   // meets only the rings whose own box holds it, instead of every ring of every envelope

@@ -44,9 +44,7 @@ std::string GantrixExt::find(double lat, double lng) {
     const Located loc = nearest_in_country(s, lat, lng);
     if (loc.index < 0) throw Error(loc.error);
     out.append("{\"code\":");
-    std::string code;
-    append_composite_code(code, s, loc.index);
-    append_json_str(out, code);
+    append_json_str(out, composite_code(s, loc.index));
     out.append(",\"name\":");
     append_json_str(out, display_name(s, loc.index));
     out.push_back('}');

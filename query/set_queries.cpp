@@ -72,6 +72,7 @@ std::string GantrixExt::set_nearest(int64_t handle, double lat, double lng, cons
                                  has_max_km == 1 ? std::optional<double>(max_km) : std::nullopt);
   const State& s = state();
   std::string out = "[";
+  out.reserve(found.size() * 320 + 2);
   for (size_t j = 0; j < found.size(); ++j) {
     if (j > 0) out.push_back(',');
     out.push_back('{');
@@ -100,9 +101,7 @@ std::string GantrixExt::set_resolve(int64_t handle, double lat, double lng, doub
   out.append(",\"resolution\":");
   append_json_str(out, r->resolution);
   out.append(",\"nearest_code\":");
-  std::string code;
-  append_composite_code(code, s, r->nearest);
-  append_json_str(out, code);
+  append_json_str(out, composite_code(s, r->nearest));
   out.push_back('}');
   return out;
 }

@@ -21,12 +21,15 @@ Scratch& scratch() {
   return s;
 }
 
-void unit_vector(double lat, double lng, double* out) {
+// Returns cos(lat * DEG), which the distance needs too.
+double unit_vector(double lat, double lng, double* out) {
   const double phi = lat * DEG;
   const double lambda = lng * DEG;
-  out[0] = std::cos(phi) * std::cos(lambda);
-  out[1] = std::cos(phi) * std::sin(lambda);
+  const double c = std::cos(phi);
+  out[0] = c * std::cos(lambda);
+  out[1] = c * std::sin(lambda);
   out[2] = std::sin(phi);
+  return c;
 }
 
 }  // namespace
@@ -38,13 +41,16 @@ double sqrt_or_nan(double v) {
 }
 
 double haversine(double lat1, double lng1, double lat2, double lng2) {
+  return haversine_cos(lat1, lng1, std::cos(lat1 * DEG), lat2, lng2, std::cos(lat2 * DEG));
+}
+
+double haversine_cos(double lat1, double lng1, double cos1, double lat2, double lng2,
+                     double cos2) {
   const double dphi = (lat2 - lat1) * DEG;
   const double dlambda = (lng2 - lng1) * DEG;
-  const double phi1 = lat1 * DEG;
-  const double phi2 = lat2 * DEG;
   const double s = std::sin(dphi * 0.5);
   const double t = std::sin(dlambda * 0.5);
-  double a = t * t * (std::cos(phi2) * std::cos(phi1)) + s * s;
+  double a = t * t * (cos2 * cos1) + s * s;
   if (a > 1.0) a = 1.0;  // exact antipodes can round past 1
   const double c = std::atan2(sqrt_or_nan(a), sqrt_or_nan(1.0 - a));
   return (c + c) * EARTH_RADIUS_KM;
@@ -72,7 +78,10 @@ AirportIndex::AirportIndex(std::span<const double> lat_column, std::span<const d
                            std::vector<int32_t> covered)
     : lats(lat_column), lngs(lng_column), ids(std::move(covered)) {
   coords.resize(ids.size() * 3);
-  for (size_t j = 0; j < ids.size(); ++j) unit_vector(lats[ids[j]], lngs[ids[j]], &coords[j * 3]);
+  coslat.resize(ids.size());
+  for (size_t j = 0; j < ids.size(); ++j) {
+    coslat[j] = unit_vector(lats[ids[j]], lngs[ids[j]], &coords[j * 3]);
+  }
   tree = RTree(3, coords, coords);
 }
 
@@ -84,7 +93,7 @@ size_t AirportIndex::search(double lat, double lng, int64_t k,
   if (k <= 0 || tree.root < 0) return 0;
 
   double q[3];
-  unit_vector(lat, lng, q);
+  const double cos_lat = unit_vector(lat, lng, q);
   double bound = INF;
   bool antipodal = false;
   if (max_km) {
@@ -123,8 +132,9 @@ size_t AirportIndex::search(double lat, double lng, int64_t k,
       }
       continue;
     }
-    const int32_t id = ids[static_cast<size_t>(-item - 1)];
-    const double dist = haversine(lat, lng, lats[id], lngs[id]);
+    const auto p = static_cast<size_t>(-item - 1);
+    const int32_t id = ids[p];
+    const double dist = haversine_cos(lat, lng, cos_lat, lats[id], lngs[id], coslat[p]);
     if (max_km && !(dist <= *max_km)) continue;
     s.d.push_back(dist);
     s.i.push_back(id);
@@ -174,7 +184,8 @@ int64_t AirportIndex::nearest_one(double lat, double lng, std::optional<double> 
 }
 
 size_t AirportIndex::bytes() const {
-  return ids.capacity() * sizeof(int32_t) + coords.capacity() * sizeof(double) + tree.bytes();
+  return ids.capacity() * sizeof(int32_t) +
+         (coords.capacity() + coslat.capacity()) * sizeof(double) + tree.bytes();
 }
 
 }  // namespace Gantrix

@@ -21,6 +21,10 @@ struct Hits {
 // Great-circle distance in km (haversine). Never NaN for finite input: rounding that pushes
 // the haversine term past 1 (exact antipodes) is clamped, giving half the circumference.
 double haversine(double lat1, double lng1, double lat2, double lng2);
+// The same distance with cos(lat1 * DEG) and cos(lat2 * DEG) already at hand: bit for bit
+// what haversine gives, for searches that meet the same coordinates again and again.
+double haversine_cos(double lat1, double lng1, double cos1, double lat2, double lng2,
+                     double cos2);
 double sqrt_or_nan(double v);
 // Squared unit-sphere chord for a great-circle distance, padded by MARGIN; INF from half the
 // circumference on (and for NaN).
@@ -48,12 +52,14 @@ class AirportIndex {
   [[nodiscard]] int64_t nearest_one(double lat, double lng, std::optional<double> max_km) const;
 
   [[nodiscard]] size_t size() const { return ids.size(); }
+  // Bytes held by the index itself (the shared columns excluded).
   [[nodiscard]] size_t bytes() const;
 
   std::span<const double> lats;
   std::span<const double> lngs;
   std::vector<int32_t> ids;
   std::vector<double> coords;  // unit vectors, three per entry, in ids order
+  std::vector<double> coslat;  // cos of each entry's latitude, for the distance
   RTree tree;
 
  private:
