@@ -119,15 +119,19 @@ size_t AirportIndex::search(double lat, double lng, int64_t k,
     if (item >= 0) {
       const int32_t begin = tree.first[item];
       const int32_t end = begin + tree.count[item];
+      // A child beyond the bound would only stop the walk when it surfaced, and the bound
+      // never grows, so it is left out of the heap.
       if (tree.leaf[item]) {
         for (int32_t c = begin; c < end; ++c) {
           const int32_t p = tree.kids[c];
-          heap.push(tree.dist3(p, q[0], q[1], q[2]), -static_cast<int64_t>(p) - 1);
+          const double d = tree.dist3(p, q[0], q[1], q[2]);
+          if (!(d > bound)) heap.push(d, -static_cast<int64_t>(p) - 1);
         }
       } else {
         for (int32_t c = begin; c < end; ++c) {
           const int32_t child = tree.kids[c];
-          heap.push(tree.mindist3(child, q[0], q[1], q[2]), child);
+          const double d = tree.mindist3(child, q[0], q[1], q[2]);
+          if (!(d > bound)) heap.push(d, child);
         }
       }
       continue;
