@@ -18,7 +18,7 @@ std::string describe_airport(const State& s, int64_t id) {
   return out;
 }
 
-void append_airport_fields(std::string& out, const State& s, int64_t id) {
+void write_airport_fields(std::string& out, const State& s, int64_t id) {
   const Airport& a = s.airports[id];
   out.append("\"code\":");
   append_json_str(out, composite_code(s, id));

@@ -16,7 +16,11 @@ std::string describe_airport(const State& s, int64_t id);
 inline const std::string& display_name(const State& s, int64_t id) { return s.ap_display[id]; }
 // The composite code: lower-case country, ".", lower-case IATA (us.jfk).
 inline const std::string& composite_code(const State& s, int64_t id) { return s.ap_code[id]; }
-// The airport object's members without braces, so callers can append more.
-void append_airport_fields(std::string& out, const State& s, int64_t id);
+// The airport object's members without braces, so callers can append more. They are written
+// once per airport while the State is built; append_airport_fields copies that text.
+void write_airport_fields(std::string& out, const State& s, int64_t id);
+inline void append_airport_fields(std::string& out, const State& s, int64_t id) {
+  out.append(s.ap_fields, s.ap_fields_at[id], s.ap_fields_at[id + 1] - s.ap_fields_at[id]);
+}
 
 }  // namespace Gantrix

@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 namespace Gantrix {
@@ -43,49 +42,65 @@ void append_json_float(std::string& out, double value) {
     return;
   }
 
-  // Shortest round-trip digits in scientific form, d.ddde[+-]xx, then laid out by our rules.
+  // Shortest round-trip digits in scientific form, d.ddde[+-]xx, then laid out by our rules
+  // in a local buffer and appended once.
   char sci[40];
-  const auto res = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific);
+  const char* end = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific).ptr;
   const char* p = sci;
-  const char* end = res.ptr;
+  char text[48];
+  char* w = text;
   if (*p == '-') {
-    out.push_back('-');
+    *w++ = '-';
     ++p;
   }
   char digits[24];
   int n = 0;
-  for (; p < end && *p != 'e'; ++p) {
+  for (; *p != 'e'; ++p) {
     if (*p != '.') digits[n++] = *p;
   }
+  ++p;
+  const bool exp_negative = *p++ == '-';
   int e = 0;
-  std::from_chars(p + 1 + (p[1] == '+'), end, e);
+  for (; p < end; ++p) e = e * 10 + (*p - '0');
+  if (exp_negative) e = -e;
 
+  const auto put = [&w](const char* from, int count) {
+    std::memcpy(w, from, static_cast<size_t>(count));
+    w += count;
+  };
   if (e >= 0 && (e + 1 < 16 || n > e + 1)) {
     if (n <= e + 1) {
-      out.append(digits, n);
-      out.append(static_cast<size_t>(e + 1 - n), '0');
-      out.append(".0");
+      put(digits, n);
+      std::memset(w, '0', static_cast<size_t>(e + 1 - n));
+      w += e + 1 - n;
+      put(".0", 2);
     } else {
-      out.append(digits, e + 1);
-      out.push_back('.');
-      out.append(digits + e + 1, n - (e + 1));
+      put(digits, e + 1);
+      *w++ = '.';
+      put(digits + e + 1, n - (e + 1));
     }
   } else if (e >= -4 && e < 0) {
-    out.append("0.");
-    out.append(static_cast<size_t>(-e - 1), '0');
-    out.append(digits, n);
+    put("0.", 2);
+    std::memset(w, '0', static_cast<size_t>(-e - 1));
+    w += -e - 1;
+    put(digits, n);
   } else {
-    out.push_back(digits[0]);
-    out.push_back('.');
+    *w++ = digits[0];
+    *w++ = '.';
     if (n == 1) {
-      out.push_back('0');
+      *w++ = '0';
     } else {
-      out.append(digits + 1, n - 1);
+      put(digits + 1, n - 1);
     }
+    *w++ = 'e';
+    *w++ = e < 0 ? '-' : '+';
+    const int a = e < 0 ? -e : e;
     char exp[8];
-    const int len = std::snprintf(exp, sizeof exp, e < 0 ? "e-%02d" : "e+%d", e < 0 ? -e : e);
-    out.append(exp, len);
+    int len = 0;
+    for (int v = a; v > 0 || len < (e < 0 ? 2 : 1); v /= 10) exp[len++] = static_cast<char>('0' + v % 10);
+    while (len > 0) *w++ = exp[--len];
   }
+  out.append(text, static_cast<size_t>(w - text));
 }
 
 }  // namespace Gantrix

@@ -8,7 +8,6 @@
 namespace Gantrix {
 namespace {
 
-bool is_digit(int c) { return c >= '0' && c <= '9'; }
 
 // The first quote or backslash at or after `from`, or n.
 size_t find_special(std::string_view s, size_t from) {
@@ -149,58 +148,68 @@ void JsonReader::skip_literal(std::string_view word) {
 double JsonReader::read_number() {
   skip_ws();
   if (pos_ >= n_) bad("invalid number");
+  // Digits are consumed through a local cursor; pos_ is brought up to date before any
+  // failure, so every message names the byte where reading stopped.
+  const char* const base = src_.data();
+  size_t p = pos_;
+  const auto digit_at = [&](size_t i) { return i < n_ && base[i] >= '0' && base[i] <= '9'; };
+  const auto fail = [&](size_t at, const char* detail) {
+    pos_ = at;
+    bad(detail);
+  };
+
   bool negative = false;
-  if (src_[pos_] == '-') {
+  if (base[p] == '-') {
     negative = true;
-    ++pos_;
-    if (pos_ >= n_) bad("invalid number");
+    ++p;
+    if (p >= n_) fail(p, "invalid number");
   }
-  if (!is_digit(peek())) bad("invalid number");
+  if (!digit_at(p)) fail(p, "invalid number");
 
   int64_t m = 0;
-  if (src_[pos_] == '0') {
-    ++pos_;
+  int digits = 0;  // appended to m so far
+  if (base[p] == '0') {
+    ++p;
   } else {
-    while (is_digit(peek())) {
-      if (m >= SIG_LIMIT) bad("number too long");
-      m = m * 10 + (src_[pos_] - '0');
-      ++pos_;
+    // Fewer than 18 digits can never reach SIG_LIMIT, so only longer runs are checked.
+    while (digit_at(p)) {
+      if (++digits > 18 && m >= SIG_LIMIT) fail(p, "number too long");
+      m = m * 10 + (base[p++] - '0');
     }
   }
 
   int64_t k = 0;
-  if (peek() == '.') {
-    ++pos_;
+  if (p < n_ && base[p] == '.') {
+    ++p;
     int64_t f = 0;
-    while (is_digit(peek())) {
-      if (m >= SIG_LIMIT) bad("number too long");
-      m = m * 10 + (src_[pos_] - '0');
-      ++pos_;
+    while (digit_at(p)) {
+      if (++digits > 18 && m >= SIG_LIMIT) fail(p, "number too long");
+      m = m * 10 + (base[p++] - '0');
       ++f;
     }
-    if (f == 0) bad("invalid number");
+    if (f == 0) fail(p, "invalid number");
     k = -f;
   }
 
-  const int c = peek();
-  if (c == 'e' || c == 'E') {
-    ++pos_;
-    if (pos_ >= n_) bad("invalid number");
+  if (p < n_ && (base[p] == 'e' || base[p] == 'E')) {
+    ++p;
+    if (p >= n_) fail(p, "invalid number");
     bool exp_negative = false;
-    if (src_[pos_] == '+' || src_[pos_] == '-') {
-      exp_negative = src_[pos_] == '-';
-      ++pos_;
-      if (pos_ >= n_) bad("invalid number");
+    if (base[p] == '+' || base[p] == '-') {
+      exp_negative = base[p] == '-';
+      ++p;
+      if (p >= n_) fail(p, "invalid number");
     }
-    if (!is_digit(peek())) bad("invalid number");
+    if (!digit_at(p)) fail(p, "invalid number");
     int64_t e = 0;
-    while (is_digit(peek())) {
-      if (e <= 99999) e = e * 10 + (src_[pos_] - '0');
-      ++pos_;
+    while (digit_at(p)) {
+      if (e <= 99999) e = e * 10 + (base[p] - '0');
+      ++p;
     }
     k = exp_negative ? k - e : k + e;
   }
 
+  pos_ = p;
   if (k < -22 || k > 22) bad("number exponent out of range");
   double v = static_cast<double>(m);
   v = k < 0 ? v / POW10[static_cast<size_t>(-k)] : v * POW10[static_cast<size_t>(k)];

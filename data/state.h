@@ -94,6 +94,9 @@ class State {
   std::vector<std::string> ap_country_lower;
   std::vector<std::string> ap_code;
   std::vector<std::string> ap_display;
+  // Each airport's result members, airport after airport, and where each begins.
+  std::string ap_fields;
+  std::vector<size_t> ap_fields_at;
 
   // A second index over the rings themselves (of features with an envelope): a point then
   // meets only the rings whose own box holds it, instead of every ring of every envelope

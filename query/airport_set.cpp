@@ -29,11 +29,11 @@ AirportSet::AirportSet(const State& s, const std::vector<std::string_view>& piec
   members = member_ids;
   std::sort(members.begin(), members.end());
 
-  all.emplace(s.ap_lat, s.ap_lng, member_ids);
+  all.emplace(*s.all_airports, member_ids);
   const Groups groups(keys, member_ids);
   by_country.reserve(groups.keys.size());
   for (size_t g = 0; g < groups.keys.size(); ++g) {
-    by_country.try_emplace(groups.keys[g], s.ap_lat, s.ap_lng, groups.members(g));
+    by_country.try_emplace(groups.keys[g], *s.all_airports, groups.members(g));
   }
 }
 

@@ -85,6 +85,18 @@ AirportIndex::AirportIndex(std::span<const double> lat_column, std::span<const d
   tree = RTree(3, coords, coords);
 }
 
+AirportIndex::AirportIndex(const AirportIndex& table, std::vector<int32_t> covered)
+    : lats(table.lats), lngs(table.lngs), ids(std::move(covered)) {
+  coords.resize(ids.size() * 3);
+  coslat.resize(ids.size());
+  for (size_t j = 0; j < ids.size(); ++j) {
+    const auto id = static_cast<size_t>(ids[j]);
+    std::copy_n(&table.coords[id * 3], 3, &coords[j * 3]);
+    coslat[j] = table.coslat[id];
+  }
+  tree = RTree(3, coords, coords);
+}
+
 size_t AirportIndex::search(double lat, double lng, int64_t k,
                             std::optional<double> max_km) const {
   Scratch& s = scratch();

@@ -38,6 +38,9 @@ class AirportIndex {
   // lists the airports this index covers.
   AirportIndex(std::span<const double> lats, std::span<const double> lngs,
                std::vector<int32_t> ids);
+  // An index over some airports of `table`, an index whose entry i is airport i (the State's
+  // all_airports): their unit vectors are copied from it instead of computed again.
+  AirportIndex(const AirportIndex& table, std::vector<int32_t> ids);
   AirportIndex(const AirportIndex&) = delete;
   AirportIndex& operator=(const AirportIndex&) = delete;
   // Moving keeps the coordinate buffer, so the tree's view of it stays valid.
