@@ -55,8 +55,8 @@ char* gx_set_include(int64_t handle, const char* code) {
   CallFrame f;
   f.handle = handle;
   f.code = code;
-  return run_exported(
-      [](CallFrame& c) { c.result = GantrixExt::set_include(c.handle, c.code); }, f);
+  return run_exported([](CallFrame& c) { c.result = GantrixExt::set_include(c.handle, c.code); },
+                      f);
 }
 
 char* gx_set_missing(int64_t handle) {
@@ -94,8 +94,8 @@ char* gx_set_resolve(int64_t handle, double lat, double lng, double foreign_max_
   f.has_foreign_max_km = has_foreign_max_km;
   return run_exported(
       [](CallFrame& c) {
-        c.result = GantrixExt::set_resolve(c.handle, c.lat, c.lng, c.foreign_max_km,
-                                           c.has_foreign_max_km);
+        c.result =
+            GantrixExt::set_resolve(c.handle, c.lat, c.lng, c.foreign_max_km, c.has_foreign_max_km);
       },
       f);
 }

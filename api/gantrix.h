@@ -30,36 +30,36 @@ extern "C" {
 #endif
 
 /* The airport serving a coordinate: {"code":"fr.cdg","name":"Paris, France"} or {"error":...}. */
-GANTRIX_EXPORT char *gx_find(double lat, double lng);
+GANTRIX_EXPORT char* gx_find(double lat, double lng);
 /* The lower-case code of the country containing a coordinate, as a JSON string, or null. */
-GANTRIX_EXPORT char *gx_country_at(double lat, double lng);
+GANTRIX_EXPORT char* gx_country_at(double lat, double lng);
 /* The airport object for an IATA code (trimmed, any case), or null. */
-GANTRIX_EXPORT char *gx_airport(const char *code);
+GANTRIX_EXPORT char* gx_airport(const char* code);
 
 /* A new airport set from codes separated by the byte 0x1F; returns its handle. codes is read
  * only when count > 0. */
-GANTRIX_EXPORT char *gx_set_new(const char *codes, int64_t count);
+GANTRIX_EXPORT char* gx_set_new(const char* codes, int64_t count);
 /* Frees a set; returns null (the JSON literal). Freeing twice or an unknown handle is harmless. */
-GANTRIX_EXPORT char *gx_set_free(int64_t handle);
-GANTRIX_EXPORT char *gx_set_size(int64_t handle);
+GANTRIX_EXPORT char* gx_set_free(int64_t handle);
+GANTRIX_EXPORT char* gx_set_size(int64_t handle);
 /* true or false. */
-GANTRIX_EXPORT char *gx_set_include(int64_t handle, const char *code);
+GANTRIX_EXPORT char* gx_set_include(int64_t handle, const char* code);
 /* The normalised codes that named no airport, as a JSON array of strings. */
-GANTRIX_EXPORT char *gx_set_missing(int64_t handle);
+GANTRIX_EXPORT char* gx_set_missing(int64_t handle);
 /* At most limit members nearest to the point, nearest first, as a JSON array of airport
  * objects with "distance_km". */
-GANTRIX_EXPORT char *gx_set_nearest(int64_t handle, double lat, double lng, const char *country,
+GANTRIX_EXPORT char* gx_set_nearest(int64_t handle, double lat, double lng, const char* country,
                                     int64_t has_country, double max_km, int64_t has_max_km,
                                     int64_t limit);
 /* The member that should serve the point, with "distance_km", "resolution" and
  * "nearest_code", or null. */
-GANTRIX_EXPORT char *gx_set_resolve(int64_t handle, double lat, double lng,
-                                    double foreign_max_km, int64_t has_foreign_max_km);
+GANTRIX_EXPORT char* gx_set_resolve(int64_t handle, double lat, double lng, double foreign_max_km,
+                                    int64_t has_foreign_max_km);
 
 /* The message of the most recent failure ("" before any). */
-GANTRIX_EXPORT const char *gx_error(void);
+GANTRIX_EXPORT const char* gx_error(void);
 /* Releases a text returned by any function above; NULL is ignored. */
-GANTRIX_EXPORT void gx_free(void *p);
+GANTRIX_EXPORT void gx_free(void* p);
 
 #ifdef __cplusplus
 }

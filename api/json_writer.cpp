@@ -97,7 +97,8 @@ void append_json_float(std::string& out, double value) {
     const int a = e < 0 ? -e : e;
     char exp[8];
     int len = 0;
-    for (int v = a; v > 0 || len < (e < 0 ? 2 : 1); v /= 10) exp[len++] = static_cast<char>('0' + v % 10);
+    for (int v = a; v > 0 || len < (e < 0 ? 2 : 1); v /= 10)
+      exp[len++] = static_cast<char>('0' + v % 10);
     while (len > 0) *w++ = exp[--len];
   }
   out.append(text, static_cast<size_t>(w - text));

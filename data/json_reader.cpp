@@ -8,7 +8,6 @@
 namespace Gantrix {
 namespace {
 
-
 // The first quote or backslash at or after `from`, or n.
 size_t find_special(std::string_view s, size_t from) {
   const char* base = s.data();
@@ -56,8 +55,8 @@ bool JsonReader::next(char close, bool first) {
   } else if (first) {
     return true;
   }
-  const char detail[] = {'e', 'x', 'p', 'e', 'c', 't', 'e', 'd', ' ', '\'', ',', '\'',
-                         ' ', 'o', 'r', ' ', '\'', close, '\''};
+  const char detail[] = {'e', 'x',  'p', 'e', 'c', 't', 'e',  'd',   ' ', '\'',
+                         ',', '\'', ' ', 'o', 'r', ' ', '\'', close, '\''};
   bad(std::string_view(detail, sizeof detail));
 }
 
@@ -95,14 +94,30 @@ void JsonReader::read_escaped(std::string& buf) {
   const int letter = pos_ + 1 < n_ ? static_cast<unsigned char>(src_[pos_ + 1]) : -1;
   pos_ += 2;
   switch (letter) {
-    case '"': buf.push_back('"'); return;
-    case '\\': buf.push_back('\\'); return;
-    case '/': buf.push_back('/'); return;
-    case 'b': buf.push_back('\b'); return;
-    case 'f': buf.push_back('\f'); return;
-    case 'n': buf.push_back('\n'); return;
-    case 'r': buf.push_back('\r'); return;
-    case 't': buf.push_back('\t'); return;
+    case '"':
+      buf.push_back('"');
+      return;
+    case '\\':
+      buf.push_back('\\');
+      return;
+    case '/':
+      buf.push_back('/');
+      return;
+    case 'b':
+      buf.push_back('\b');
+      return;
+    case 'f':
+      buf.push_back('\f');
+      return;
+    case 'n':
+      buf.push_back('\n');
+      return;
+    case 'r':
+      buf.push_back('\r');
+      return;
+    case 't':
+      buf.push_back('\t');
+      return;
     default:
       pos_ -= 2;
       bad("unsupported string escape");
@@ -219,10 +234,18 @@ double JsonReader::read_number() {
 void JsonReader::skip_value(int depth) {
   skip_ws();
   switch (peek()) {
-    case 'n': skip_literal("null"); return;
-    case 't': skip_literal("true"); return;
-    case 'f': skip_literal("false"); return;
-    case '"': skip_string(); return;
+    case 'n':
+      skip_literal("null");
+      return;
+    case 't':
+      skip_literal("true");
+      return;
+    case 'f':
+      skip_literal("false");
+      return;
+    case '"':
+      skip_string();
+      return;
     case '{':
       if (depth >= MAX_DEPTH) bad("nesting too deep");
       ++pos_;

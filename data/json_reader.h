@@ -30,9 +30,7 @@ class JsonReader {
     }
   }
   // The byte at pos, or -1 at the end.
-  [[nodiscard]] int peek() const {
-    return pos_ < n_ ? static_cast<unsigned char>(src_[pos_]) : -1;
-  }
+  [[nodiscard]] int peek() const { return pos_ < n_ ? static_cast<unsigned char>(src_[pos_]) : -1; }
   void expect(char ch);
   // Whether the enclosing array or object (closed by `close`) has another element; consumes
   // the separator or the closer.

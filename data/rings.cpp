@@ -84,9 +84,11 @@ bool Rings::contains(int64_t r, double x, double y) const {
 
 size_t Rings::bytes() const {
   return (xs.capacity() + ys.capacity() + min_lng.capacity() + min_lat.capacity() +
-          max_lng.capacity() + max_lat.capacity() + band_height.capacity()) * sizeof(double) +
+          max_lng.capacity() + max_lat.capacity() + band_height.capacity()) *
+             sizeof(double) +
          (first.capacity() + n.capacity() + bands.capacity() + band0.capacity() +
-          bstart.capacity()) * sizeof(int64_t) +
+          bstart.capacity()) *
+             sizeof(int64_t) +
          edges.capacity() * sizeof(int32_t);
 }
 

@@ -93,8 +93,8 @@ State::State(std::string_view airports_src, std::string_view countries_src) {
 size_t State::bytes() const {
   size_t total = 0;
   for (const auto& a : airports) {
-    total += sizeof a + a.iata.capacity() + a.name.capacity() + a.city.capacity() +
-             a.country.capacity();
+    total +=
+        sizeof a + a.iata.capacity() + a.name.capacity() + a.city.capacity() + a.country.capacity();
   }
   for (const auto* column :
        {&ap_iata, &ap_name, &ap_city, &ap_country, &ap_country_lower, &ap_code, &ap_display}) {
@@ -110,7 +110,8 @@ size_t State::bytes() const {
   for (const auto& [code, name] : country_names) total += 2 * sizeof code + name.capacity() + 16;
   total += rings.bytes() + country_tree.bytes() + all_airports->bytes();
   total += (ring_feature.capacity() + ring_entry.capacity() + grid_start.capacity() +
-            grid_box.capacity()) * sizeof(int32_t) +
+            grid_box.capacity()) *
+               sizeof(int32_t) +
            feature_envelope.capacity() * sizeof(int64_t) +
            (ring_lo.capacity() + ring_hi.capacity()) * sizeof(double);
   for (const auto& [code, index] : airports_by_country) total += sizeof code + index.bytes() + 16;

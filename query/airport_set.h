@@ -43,7 +43,7 @@ class AirportSet {
   [[nodiscard]] std::optional<Resolved> resolve(const State& s, double lat, double lng,
                                                 std::optional<double> foreign_max_km) const;
 
-  std::vector<int32_t> members;  // member ids, sorted, for membership tests
+  std::vector<int32_t> members;     // member ids, sorted, for membership tests
   std::vector<int32_t> member_ids;  // member ids in order of first appearance
   std::vector<std::string> missing;
   std::optional<AirportIndex> all;

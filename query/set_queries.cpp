@@ -67,9 +67,9 @@ std::string GantrixExt::set_nearest(int64_t handle, double lat, double lng, cons
   check_point(lat, lng);
   std::optional<std::string> key;
   if (has_country == 1 && country != nullptr) key = lower(country);
-  const auto found = set.nearest(lat, lng, limit, key ? std::optional<std::string_view>(*key)
-                                                      : std::nullopt,
-                                 has_max_km == 1 ? std::optional<double>(max_km) : std::nullopt);
+  const auto found =
+      set.nearest(lat, lng, limit, key ? std::optional<std::string_view>(*key) : std::nullopt,
+                  has_max_km == 1 ? std::optional<double>(max_km) : std::nullopt);
   const State& s = state();
   std::string out = "[";
   out.reserve(found.size() * 320 + 2);
@@ -91,8 +91,7 @@ std::string GantrixExt::set_resolve(int64_t handle, double lat, double lng, doub
   check_point(lat, lng);
   const State& s = state();
   const auto r = set.resolve(
-      s, lat, lng,
-      has_foreign_max_km == 1 ? std::optional<double>(foreign_max_km) : std::nullopt);
+      s, lat, lng, has_foreign_max_km == 1 ? std::optional<double>(foreign_max_km) : std::nullopt);
   if (!r) return "null";
   std::string out = "{";
   append_airport_fields(out, s, r->airport);

@@ -44,8 +44,7 @@ double haversine(double lat1, double lng1, double lat2, double lng2) {
   return haversine_cos(lat1, lng1, std::cos(lat1 * DEG), lat2, lng2, std::cos(lat2 * DEG));
 }
 
-double haversine_cos(double lat1, double lng1, double cos1, double lat2, double lng2,
-                     double cos2) {
+double haversine_cos(double lat1, double lng1, double cos1, double lat2, double lng2, double cos2) {
   const double dphi = (lat2 - lat1) * DEG;
   const double dlambda = (lng2 - lng1) * DEG;
   const double s = std::sin(dphi * 0.5);
@@ -97,8 +96,7 @@ AirportIndex::AirportIndex(const AirportIndex& table, std::vector<int32_t> cover
   tree = RTree(3, coords, coords);
 }
 
-size_t AirportIndex::search(double lat, double lng, int64_t k,
-                            std::optional<double> max_km) const {
+size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<double> max_km) const {
   Scratch& s = scratch();
   s.d.clear();
   s.i.clear();

@@ -23,8 +23,7 @@ struct Hits {
 double haversine(double lat1, double lng1, double lat2, double lng2);
 // The same distance with cos(lat1 * DEG) and cos(lat2 * DEG) already at hand: bit for bit
 // what haversine gives, for searches that meet the same coordinates again and again.
-double haversine_cos(double lat1, double lng1, double cos1, double lat2, double lng2,
-                     double cos2);
+double haversine_cos(double lat1, double lng1, double cos1, double lat2, double lng2, double cos2);
 double sqrt_or_nan(double v);
 // Squared unit-sphere chord for a great-circle distance, padded by MARGIN; INF from half the
 // circumference on (and for NaN).
@@ -49,8 +48,7 @@ class AirportIndex {
 
   // At most k airports nearest to (lat, lng), nearest first, ties to the smaller id; with
   // max_km only those at most that far. Empty for k <= 0 or an empty index.
-  [[nodiscard]] Hits nearest(double lat, double lng, int64_t k,
-                             std::optional<double> max_km) const;
+  [[nodiscard]] Hits nearest(double lat, double lng, int64_t k, std::optional<double> max_km) const;
   // The id of the nearest airport (within max_km when given), or -1.
   [[nodiscard]] int64_t nearest_one(double lat, double lng, std::optional<double> max_km) const;
 

@@ -15,9 +15,9 @@ struct Box {
 
 // Small territories that the outlines miss or misplace.
 constexpr Box kSpecialBoxes[] = {
-    {37.23, 37.25, 131.85, 131.87, "kr"},  {-37.2, -37.0, -12.5, -12.1, "sh"},
-    {-49.7, -48.9, 68.5, 70.6, "tf"},      {-54.9, -53.9, -38.0, -35.5, "gs"},
-    {-54.5, -54.3, 3.2, 3.5, "bv"},        {10.2, 10.4, -109.3, -109.1, "cp"},
+    {37.23, 37.25, 131.85, 131.87, "kr"}, {-37.2, -37.0, -12.5, -12.1, "sh"},
+    {-49.7, -48.9, 68.5, 70.6, "tf"},     {-54.9, -53.9, -38.0, -35.5, "gs"},
+    {-54.5, -54.3, 3.2, 3.5, "bv"},       {10.2, 10.4, -109.3, -109.1, "cp"},
 };
 
 // Overlapping outlines: the smaller innermost ring wins, then the earlier feature.
@@ -197,7 +197,7 @@ std::optional<std::string_view> country_exact(const State& s, double lat, double
 }
 
 std::optional<std::string_view> find_country_from_nearby_airports(const State& s, double lat,
-                                                                   double lng) {
+                                                                  double lng) {
   const int64_t id = s.all_airports->nearest_one(lat, lng, 1000.0);
   if (id < 0) return std::nullopt;
   return s.ap_country_lower[id];

@@ -16,7 +16,7 @@ std::optional<std::string_view> find_country_code(const State& s, double lat, do
 std::optional<std::string_view> special_country(double lat, double lng);
 std::optional<std::string_view> country_exact(const State& s, double lat, double lng);
 std::optional<std::string_view> find_country_from_nearby_airports(const State& s, double lat,
-                                                                   double lng);
+                                                                  double lng);
 
 // Bounding-box area of the smallest ring of feature f containing (x, y), or -1.0 when the
 // feature (parity over all its rings) does not contain the point.
