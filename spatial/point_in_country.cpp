@@ -66,7 +66,8 @@ struct FeatureHit {
 
 struct Scratch {
   std::vector<FeatureHit> hits;
-  std::vector<int32_t> near;  // indexed ring boxes near a point, for its probes
+  std::vector<int32_t> near;  // indexed ring boxes within 2 degrees of a point
+  std::vector<int32_t> ring;  // those of them within one probe radius
 };
 
 Scratch& scratch() {
@@ -207,22 +208,32 @@ std::optional<std::string_view> find_country_code(const State& s, double lat, do
   if (auto code = special_country(lat, lng)) return code;
   if (auto code = country_exact(s, lat, lng)) return code;
 
-  // Every probe lies within 2 degrees of the point on each axis (rounding is monotonic, so
-  // the computed probe coordinates stay inside the computed box): gather the rings near the
-  // point once, and test each probe against those alone; with none near, skip the probes.
+  // A probe at radius r lies within r of the point on each axis (rounding is monotonic, so
+  // the computed probe stays inside the computed box): gather the rings near the point once,
+  // keep for each radius those whose box meets its square, and test each probe against
+  // those alone. With no ring within 2 degrees, the probes are skipped.
   Scratch& sc = scratch();
-  rings_near(s, lng - 2.0, lat - 2.0, lng + 2.0, lat + 2.0, sc.near);
-  if (!sc.near.empty()) {
-    for (const double r : RADII) {
-      for (size_t d = 0; d < DIRECTIONS.size(); d += 2) {
-        const double y = lat + DIRECTIONS[d] * r;
-        const double x = lng + DIRECTIONS[d + 1] * r;
-        sc.hits.clear();
-        for (const int32_t p : sc.near) {
-          if (in_ring_box(s, p, x, y)) add_ring(s, p, x, y, sc.hits);
-        }
-        if (auto code = code_of(s, pick(s, sc.hits, x, y))) return code;
+  rings_near(s, lng - RADII.back(), lat - RADII.back(), lng + RADII.back(), lat + RADII.back(),
+             sc.near);
+  for (size_t k = 0; k < RADII.size() && !sc.near.empty(); ++k) {
+    const double r = RADII[k];
+    sc.ring.clear();
+    for (const int32_t p : sc.near) {
+      const size_t b = static_cast<size_t>(p) * 2;
+      if (s.ring_lo[b] <= lng + r && s.ring_hi[b] >= lng - r && s.ring_lo[b + 1] <= lat + r &&
+          s.ring_hi[b + 1] >= lat - r) {
+        sc.ring.push_back(p);
       }
+    }
+    if (sc.ring.empty()) continue;
+    for (size_t d = 0; d < DIRECTIONS.size(); d += 2) {
+      const double y = lat + DIRECTIONS[d] * r;
+      const double x = lng + DIRECTIONS[d + 1] * r;
+      sc.hits.clear();
+      for (const int32_t p : sc.ring) {
+        if (in_ring_box(s, p, x, y)) add_ring(s, p, x, y, sc.hits);
+      }
+      if (auto code = code_of(s, pick(s, sc.hits, x, y))) return code;
     }
   }
   return find_country_from_nearby_airports(s, lat, lng);
