@@ -14,6 +14,7 @@ struct Scratch {
   std::vector<double> d;
   std::vector<int64_t> i;
   std::vector<uint32_t> order;
+  std::vector<double> kth;
 };
 
 Scratch& scratch() {
@@ -82,6 +83,7 @@ AirportIndex::AirportIndex(std::span<const double> lat_column, std::span<const d
     coslat[j] = unit_vector(lats[ids[j]], lngs[ids[j]], &coords[j * 3]);
   }
   tree = RTree(3, coords, coords);
+  index_z();
 }
 
 AirportIndex::AirportIndex(const AirportIndex& table, std::vector<int32_t> covered)
@@ -94,12 +96,35 @@ AirportIndex::AirportIndex(const AirportIndex& table, std::vector<int32_t> cover
     coslat[j] = table.coslat[id];
   }
   tree = RTree(3, coords, coords);
+  index_z();
+}
+
+void AirportIndex::index_z() {
+  zorder.resize(ids.size());
+  for (size_t j = 0; j < ids.size(); ++j) zorder[j] = static_cast<int32_t>(j);
+  std::sort(zorder.begin(), zorder.end(),
+            [&](int32_t a, int32_t b) { return coords[a * 3 + 2] < coords[b * 3 + 2]; });
+  zs.resize(ids.size());
+  for (size_t j = 0; j < ids.size(); ++j) zs[j] = coords[static_cast<size_t>(zorder[j]) * 3 + 2];
+}
+
+bool AirportIndex::entry_near(double x, double y, double z) const {
+  // An entry within squared distance MARGIN differs from the point by at most sqrt(MARGIN)
+  // (about 3.2e-5) in z, so only the entries in that slice of the z order need the exact
+  // test; the answer is the tree's any_within3, without the walk.
+  constexpr double kSlice = 4e-5;
+  auto it = std::lower_bound(zs.begin(), zs.end(), z - kSlice);
+  for (; it != zs.end() && *it <= z + kSlice; ++it) {
+    if (tree.dist3(zorder[static_cast<size_t>(it - zs.begin())], x, y, z) <= MARGIN) return true;
+  }
+  return false;
 }
 
 size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<double> max_km) const {
   Scratch& s = scratch();
   s.d.clear();
   s.i.clear();
+  s.kth.clear();
   if (k <= 0 || tree.root < 0) return 0;
 
   double q[3];
@@ -111,50 +136,90 @@ size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<dou
   } else {
     // Near an airport's antipode distances could come out NaN; then the bound must not be
     // tightened from them.
-    antipodal = tree.any_within3(-q[0], -q[1], -q[2]);
+    antipodal = entry_near(-q[0], -q[1], -q[2]);
   }
 
-  // Best-first walk by squared chord length, which grows with great-circle distance: the heap
-  // order is right and trigonometry runs only for candidates that survive the bound. Nodes
-  // are items >= 0; entries p are encoded as -p - 1.
+  const auto wanted = static_cast<uint64_t>(k);
+  const auto visit_leaf = [&](int64_t node) {
+    // The leaf's entries in chord order, so a good first one tightens the bound for the rest.
+    double chord[NODE_SIZE];
+    int32_t entry[NODE_SIZE];
+    int n = 0;
+    for (int32_t c = tree.first[node], end = c + tree.count[node]; c < end; ++c) {
+      const int32_t p = tree.kids[c];
+      const double d = tree.dist3(p, q[0], q[1], q[2]);
+      if (d > bound) continue;
+      int j = n++;
+      for (; j > 0 && chord[j - 1] > d; --j) {
+        chord[j] = chord[j - 1];
+        entry[j] = entry[j - 1];
+      }
+      chord[j] = d;
+      entry[j] = p;
+    }
+    for (int j = 0; j < n && !(chord[j] > bound); ++j) {
+      const auto p = static_cast<size_t>(entry[j]);
+      const int32_t id = ids[p];
+      const double dist = haversine_cos(lat, lng, cos_lat, lats[id], lngs[id], coslat[p]);
+      if (max_km && !(dist <= *max_km)) continue;
+      s.d.push_back(dist);
+      s.i.push_back(id);
+      if (antipodal || std::isnan(dist)) continue;
+      // The k best distances so far, largest on top.
+      if (s.kth.size() < wanted) {
+        s.kth.push_back(dist);
+        std::push_heap(s.kth.begin(), s.kth.end());
+      } else if (dist < s.kth.front()) {
+        std::pop_heap(s.kth.begin(), s.kth.end());
+        s.kth.back() = dist;
+        std::push_heap(s.kth.begin(), s.kth.end());
+      } else {
+        continue;
+      }
+      if (s.kth.size() == wanted) {
+        const double tighter = chord2_bound(s.kth.front());
+        if (tighter < bound) bound = tighter;
+      }
+    }
+  };
+
+  // First a dive to the leaf that looks nearest, for a bound that keeps most of the tree out
+  // of the heap; then a best-first walk over the nodes by squared chord length (it grows with
+  // great-circle distance, so trigonometry runs only for entries that survive the bound). The
+  // bound follows the k-th best distance found so far, padded by MARGIN against rounding, so
+  // every entry that could still be among the k nearest is evaluated: the result is the exact
+  // k nearest whatever order the entries are met in.
+  int64_t dived = tree.root;
+  while (!tree.leaf[dived]) {
+    int64_t best = -1;
+    double best_d = INF;
+    for (int32_t c = tree.first[dived], end = c + tree.count[dived]; c < end; ++c) {
+      const double d = tree.mindist3(tree.kids[c], q[0], q[1], q[2]);
+      if (best < 0 || d < best_d) {
+        best = tree.kids[c];
+        best_d = d;
+      }
+    }
+    dived = best;
+  }
+  visit_leaf(dived);
+
   MinHeap& heap = s.heap;
   heap.clear();
   heap.push(tree.mindist3(tree.root, q[0], q[1], q[2]), tree.root);
-  const auto wanted = static_cast<uint64_t>(k);
   while (!heap.empty()) {
     const double key = heap.top_d();
-    const int64_t item = heap.top_r();
+    const int64_t node = heap.top_r();
     heap.pop();
     if (key > bound) break;
-    if (item >= 0) {
-      const int32_t begin = tree.first[item];
-      const int32_t end = begin + tree.count[item];
-      // A child beyond the bound would only stop the walk when it surfaced, and the bound
-      // never grows, so it is left out of the heap.
-      if (tree.leaf[item]) {
-        for (int32_t c = begin; c < end; ++c) {
-          const int32_t p = tree.kids[c];
-          const double d = tree.dist3(p, q[0], q[1], q[2]);
-          if (!(d > bound)) heap.push(d, -static_cast<int64_t>(p) - 1);
-        }
-      } else {
-        for (int32_t c = begin; c < end; ++c) {
-          const int32_t child = tree.kids[c];
-          const double d = tree.mindist3(child, q[0], q[1], q[2]);
-          if (!(d > bound)) heap.push(d, child);
-        }
-      }
+    if (tree.leaf[node]) {
+      if (node != dived) visit_leaf(node);
       continue;
     }
-    const auto p = static_cast<size_t>(-item - 1);
-    const int32_t id = ids[p];
-    const double dist = haversine_cos(lat, lng, cos_lat, lats[id], lngs[id], coslat[p]);
-    if (max_km && !(dist <= *max_km)) continue;
-    s.d.push_back(dist);
-    s.i.push_back(id);
-    if (s.d.size() == wanted && !antipodal) {
-      const double tighter = chord2_bound(worst(s.d));
-      if (tighter < bound) bound = tighter;
+    for (int32_t c = tree.first[node], end = c + tree.count[node]; c < end; ++c) {
+      const int32_t child = tree.kids[c];
+      const double d = tree.mindist3(child, q[0], q[1], q[2]);
+      if (!(d > bound)) heap.push(d, child);
     }
   }
 
@@ -198,8 +263,8 @@ int64_t AirportIndex::nearest_one(double lat, double lng, std::optional<double> 
 }
 
 size_t AirportIndex::bytes() const {
-  return ids.capacity() * sizeof(int32_t) +
-         (coords.capacity() + coslat.capacity()) * sizeof(double) + tree.bytes();
+  return (ids.capacity() + zorder.capacity()) * sizeof(int32_t) +
+         (coords.capacity() + coslat.capacity() + zs.capacity()) * sizeof(double) + tree.bytes();
 }
 
 }  // namespace Gantrix

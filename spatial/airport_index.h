@@ -61,9 +61,14 @@ class AirportIndex {
   std::vector<int32_t> ids;
   std::vector<double> coords;  // unit vectors, three per entry, in ids order
   std::vector<double> coslat;  // cos of each entry's latitude, for the distance
+  std::vector<int32_t> zorder;  // entries by ascending z, and their z values
+  std::vector<double> zs;
   RTree tree;
 
  private:
+  void index_z();
+  // Whether some entry lies within squared distance MARGIN of (x, y, z).
+  [[nodiscard]] bool entry_near(double x, double y, double z) const;
   // Runs the search into the thread's scratch lists; returns how many hits it kept.
   size_t search(double lat, double lng, int64_t k, std::optional<double> max_km) const;
 };

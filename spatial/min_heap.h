@@ -1,5 +1,6 @@
-// Binary min-heap on a double key with an integer item, in two parallel arrays. Storage is
-// kept between searches (clear() keeps capacity), so a warm search allocates nothing.
+// Binary min-heap of (key, item) pairs, root at 0, children of p at 2p+1 and 2p+2. An equal
+// parent stays above a new entry. Storage is kept between searches (clear() keeps capacity),
+// so a warm search allocates nothing; key and item sit side by side for locality.
 #pragma once
 
 #include <cstdint>
@@ -10,51 +11,46 @@ namespace Gantrix {
 class MinHeap {
  public:
   void push(double key, int64_t item) {
-    d.push_back(key);
-    r.push_back(item);
-    size_t p = d.size() - 1;
+    size_t p = e_.size();
+    e_.emplace_back();
     while (p > 0) {
       const size_t parent = (p - 1) / 2;
-      if (!(d[parent] > key)) break;  // an equal parent stays above
-      d[p] = d[parent];
-      r[p] = r[parent];
+      if (!(e_[parent].key > key)) break;
+      e_[p] = e_[parent];
       p = parent;
     }
-    d[p] = key;
-    r[p] = item;
+    e_[p] = {key, item};
   }
 
   void pop() {
-    const double key = d.back();
-    const int64_t item = r.back();
-    d.pop_back();
-    r.pop_back();
-    const size_t n = d.size();
+    const Entry last = e_.back();
+    e_.pop_back();
+    const size_t n = e_.size();
     if (n == 0) return;
     size_t p = 0;
     while (true) {
       size_t c = 2 * p + 1;
       if (c >= n) break;
-      if (c + 1 < n && d[c + 1] < d[c]) ++c;
-      if (d[c] >= key) break;
-      d[p] = d[c];
-      r[p] = r[c];
+      if (c + 1 < n && e_[c + 1].key < e_[c].key) ++c;
+      if (e_[c].key >= last.key) break;
+      e_[p] = e_[c];
       p = c;
     }
-    d[p] = key;
-    r[p] = item;
+    e_[p] = last;
   }
 
-  [[nodiscard]] double top_d() const { return d[0]; }
-  [[nodiscard]] int64_t top_r() const { return r[0]; }
-  [[nodiscard]] bool empty() const { return d.empty(); }
-  void clear() {
-    d.clear();
-    r.clear();
-  }
+  [[nodiscard]] double top_d() const { return e_[0].key; }
+  [[nodiscard]] int64_t top_r() const { return e_[0].item; }
+  [[nodiscard]] bool empty() const { return e_.empty(); }
+  [[nodiscard]] size_t size() const { return e_.size(); }
+  void clear() { e_.clear(); }
 
-  std::vector<double> d;
-  std::vector<int64_t> r;
+ private:
+  struct Entry {
+    double key;
+    int64_t item;
+  };
+  std::vector<Entry> e_;
 };
 
 }  // namespace Gantrix
