@@ -6,7 +6,6 @@
 #include <stdexcept>
 
 #include "api/error.h"
-#include "api/gantrix.h"
 #include "tests/support/test_support.h"
 
 namespace Gantrix {

@@ -19,7 +19,8 @@ Edges band(const Rings& rings, int64_t r, int64_t b) {
   return {rings.edges.begin() + rings.bstart[g], rings.edges.begin() + rings.bstart[g + 1]};
 }
 
-TEST(Rings, ClosedUnitSquareIsOneBandOfEveryEdge) {
+// A ring gets one band per eight points; flat rings keep everything in band 0.
+TEST(Rings, BandLayout) {
   Rings rings;
   test::add_rings(rings, "5 5,6 5,5 6 | 0 0,1 0,1 1,0 1,0 0");
   EXPECT_EQ(std::vector<double>({rings.min_lng[1], rings.min_lat[1], rings.max_lng[1],
@@ -28,26 +29,23 @@ TEST(Rings, ClosedUnitSquareIsOneBandOfEveryEdge) {
   EXPECT_EQ(Ints({rings.first[1], rings.n[1], rings.bands[1], rings.band0[1]}), Ints({3, 5, 1, 2}));
   EXPECT_EQ(rings.bstart, (Ints{0, 3, 3, 8}));
   EXPECT_EQ(band(rings, 1, 0), (Edges{0, 1, 2, 3, 4}));
-}
 
-TEST(Rings, OneBandPerEightPointsAndFlatRingsInBandZero) {
-  Rings rings;
   test::add_rings(rings, "0 0,1 1,2 2,3 3,4 4,5 5,6 6 | 0 0,1 1,2 2,3 3,4 4,5 5,6 6,7 7,8 8,9 9");
   // Latitudes climb 0..8 and come back down: band 0 is y < 4, band 1 is 4 <= y <= 8.
   test::add_rings(rings, "0 0,1 1,2 2,3 3,4 4,5 5,6 6,7 7,8 8,9 8,10 7,11 6,12 5,13 4,14 3,15 2");
   test::add_rings(rings, "0 3,1 3,2 3,3 3,4 3,5 3,6 3,7 3,8 3,9 3,10 3,11 3,12 3,13 3,14 3,15 3");
-  EXPECT_EQ(rings.bands, (Ints{1, 1, 2, 2}));
-  EXPECT_EQ(band(rings, 1, 0).size(), 10u);
-  EXPECT_EQ(rings.band_height[2], 4.0);
-  EXPECT_EQ(band(rings, 2, 0), (Edges{0, 1, 2, 3, 4, 14, 15}));
-  EXPECT_EQ(band(rings, 2, 1), (Edges{4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
+  EXPECT_EQ(rings.bands, (Ints{1, 1, 1, 1, 2, 2}));
+  EXPECT_EQ(band(rings, 3, 0).size(), 10u);
+  EXPECT_EQ(rings.band_height[4], 4.0);
+  EXPECT_EQ(band(rings, 4, 0), (Edges{0, 1, 2, 3, 4, 14, 15}));
+  EXPECT_EQ(band(rings, 4, 1), (Edges{4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
   // The top latitude falls in the last band.
-  EXPECT_EQ(Ints({rings.band_of(2, 3.999), rings.band_of(2, 4), rings.band_of(2, 8)}),
+  EXPECT_EQ(Ints({rings.band_of(4, 3.999), rings.band_of(4, 4), rings.band_of(4, 8)}),
             Ints({0, 1, 1}));
-  EXPECT_EQ(rings.band_height[3], 0.0);
-  EXPECT_EQ(band(rings, 3, 0).size(), 16u);
-  EXPECT_TRUE(band(rings, 3, 1).empty());
-  EXPECT_EQ(rings.band_of(3, 3.0), 0);
+  EXPECT_EQ(rings.band_height[5], 0.0);
+  EXPECT_EQ(band(rings, 5, 0).size(), 16u);
+  EXPECT_TRUE(band(rings, 5, 1).empty());
+  EXPECT_EQ(rings.band_of(5, 3.0), 0);
 }
 
 // Point-in-ring parity is silently wrong if an edge reaching a latitude is missing from that

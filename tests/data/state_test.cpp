@@ -10,7 +10,6 @@
 namespace Gantrix {
 namespace {
 
-using test::error_of;
 using Ints = std::vector<int64_t>;
 using Doubles = std::vector<double>;
 using Texts = std::vector<std::string>;
@@ -20,13 +19,6 @@ constexpr const char* kNoCountries = R"({"features":[]})";
 std::string collection(const std::string& features) {
   return R"({"type":"FeatureCollection","features":[)" + features + "]}";
 }
-std::string build_error(const std::string& airports, const std::string& countries) {
-  return error_of([&] { State s(airports, countries); });
-}
-// The error "json: <detail> at byte <offset of word in text>".
-std::string json_error(const char* detail, const std::string& text, const char* word) {
-  return "json: " + std::string(detail) + " at byte " + std::to_string(text.find(word));
-}
 
 TEST(State, EmptyDatasetsBuildAnEmptyState) {
   const State s(" [ ] ", kNoCountries);
@@ -34,59 +26,46 @@ TEST(State, EmptyDatasetsBuildAnEmptyState) {
   EXPECT_EQ(s.rings.size() + s.country_tree.entries(), 0);
 }
 
-TEST(State, ReportsTheAirportThatCannotBeRead) {
+// Offsets count in the whole text, also where a second reader goes back over a geometry
+// whose coordinates came before its type.
+TEST(State, ReportsWhatCannotBeReadAndWhere) {
   const std::string ok = R"({"iata":"A","name":"A","city":"","country":"FR","lat":1,"lng":2})";
-  const std::string third = R"({"iata":"C","name":"C","country":"FR","lat":1,"lng":2})";
-  EXPECT_EQ(build_error("[" + ok + "," + ok + "," + third + "]", kNoCountries),
-            "airports parse: missing field in airport 2");
-  const std::string null_city = R"([{"iata":"A","name":"A","city":null}])";
-  EXPECT_EQ(build_error(null_city, kNoCountries), json_error("expected '\"'", null_city, "null"));
-  EXPECT_EQ(build_error(R"([{"lat":"1"}])", kNoCountries), "json: invalid number at byte 8");
+  const std::string no_city = R"({"iata":"C","name":"C","country":"FR","lat":1,"lng":2})";
+  // airports, countries, error; a trailing '@' stands for the offset of the text's null.
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      {"[" + ok + "," + ok + "," + no_city + "]", kNoCountries,
+       "airports parse: missing field in airport 2"},
+      {R"([{"iata":"A","name":"A","city":null}])", kNoCountries, "json: expected '\"' at byte @"},
+      {R"([{"lat":"1"}])", kNoCountries, "json: invalid number at byte 8"},
+      {"[]", R"({"type":"FeatureCollection"})", "countries parse: missing field `features`"},
+      {"[]", R"({"features":{}})", "json: expected '[' at byte 12"},
+      {"[]", collection(R"({"geometry":null})"), "json: expected '{' at byte @"},
+      {"[]", collection(R"({"geometry":{"coordinates":[[[1,null]]],"type":"Polygon"}})"),
+       "json: invalid number at byte @"}};
+  for (auto [airports, countries, want] : cases) {
+    const std::string& text = airports == "[]" ? countries : airports;
+    if (want.back() == '@') want.replace(want.size() - 1, 1, std::to_string(text.find("null")));
+    EXPECT_EQ(test::error_of([&] { State s(airports, countries); }), want) << text;
+  }
 }
 
-TEST(State, AirportsIgnoreExtraMembersAndKeepTheLastRepeat) {
-  const State s(R"([{"x":"s","iata":"CDG","n":-1.5e3,"name":"Charles de Gaulle","t":true,
-    "city":"Paris","z":null,"country":"FR","o":{"a":[1,{"b":false}]},"lat":49.0,"lng":2.5,
-    "a":[[],{}],"lat":49.01278}])",
+// Unknown members of any type are skipped and a repeated member keeps its last value; codes
+// are case-folded for lookup, and of two airports with one code the later wins.
+TEST(State, AirportRecords) {
+  const State s(R"([{"x":"s","iata":"jfk","n":-1.5e3,"name":"J","t":true,"city":"New York",
+    "z":null,"country":"US","o":{"a":[1,{"b":false}]},"lat":40.0,"lng":-73.8,"a":[[],{}],
+    "lat":40.6}, {"iata":"lhr","name":"L","city":"","country":"GB","lat":51.5,"lng":-0.5},
+    {"iata":"JFK","name":"J2","city":"","country":"us","lat":40.7,"lng":-73.9}])",
                 kNoCountries);
-  ASSERT_EQ(s.airports.size(), 1u);
-  const Airport& a = s.airports[0];
-  EXPECT_EQ(a.iata + a.name + a.city + a.country, "CDGCharles de GaulleParisFR");
-  EXPECT_EQ(Doubles({a.lat, a.lng, s.ap_lat[0], s.ap_lng[0]}),
-            Doubles({49.01278, 2.5, 49.01278, 2.5}));
-}
-
-TEST(State, CodesAreCaseFoldedAndTheLaterDuplicateWins) {
-  const State s(test::airports_text({{"jfk", "J", "", "US", 40.6, -73.8},
-                                     {"lhr", "L", "", "GB", 51.5, -0.5},
-                                     {"JFK", "J2", "", "us", 40.7, -73.9}}),
-                kNoCountries);
+  const Airport& a = s.airports.at(0);
+  EXPECT_EQ(a.iata + a.name + a.city + a.country, "jfkJNew YorkUS");
+  EXPECT_EQ(Doubles({a.lat, a.lng, s.ap_lat[0], s.ap_lng[0]}), Doubles({40.6, -73.8, 40.6, -73.8}));
   EXPECT_EQ(s.ap_iata, Texts({"jfk", "lhr", "JFK"}));
   EXPECT_EQ(Ints({s.airport_id("JFK"), s.airport_id("LHR"), s.airport_id("lhr")}),
             Ints({2, 1, -1}));
   EXPECT_EQ(s.airports_by_country.size(), 2u);
   ASSERT_NE(s.country_index("us"), nullptr);
   EXPECT_EQ(s.country_index("us")->ids, (std::vector<int32_t>{0, 2}));
-}
-
-TEST(Groups, StableByFirstAppearance) {
-  const Groups g({"fr", "de", "fr", "de"}, {0, 1, 2, 3});
-  EXPECT_EQ(g.keys, Texts({"fr", "de"}));
-  EXPECT_EQ(g.start, Ints({0, 2, 4}));
-  EXPECT_EQ(g.items, (std::vector<int32_t>{0, 2, 1, 3}));
-  EXPECT_EQ(Groups({"b", "a", "b"}, {7, 5, 3}).members(0), (std::vector<int32_t>{7, 3}));
-}
-
-TEST(CountryLoader, ReportsErrorsWithOffsetsInTheWholeText) {
-  EXPECT_EQ(build_error("[]", R"({"type":"FeatureCollection"})"),
-            "countries parse: missing field `features`");
-  EXPECT_EQ(build_error("[]", R"({"features":{}})"), "json: expected '[' at byte 12");
-  const std::string null_geometry = collection(R"({"geometry":null})");
-  EXPECT_EQ(build_error("[]", null_geometry), json_error("expected '{'", null_geometry, "null"));
-  // The coordinates come before the type, so the second reader finds the null.
-  const std::string late =
-      collection(R"({"geometry":{"coordinates":[[[1,null]]],"type":"Polygon"}})");
-  EXPECT_EQ(build_error("[]", late), json_error("invalid number", late, "null"));
 }
 
 TEST(CountryLoader, CoordinatesBeforeTypeGiveTheSameRings) {
@@ -144,43 +123,29 @@ TEST(CountryLoader, PropertiesAndPositions) {
   EXPECT_EQ(s.env_lo, Doubles({10, 20}));
 }
 
-size_t occurrences(std::string_view text, std::string_view word) {
-  size_t count = 0;
-  for (size_t at = text.find(word); at != text.npos; at = text.find(word, at + 1)) ++count;
-  return count;
-}
-
-TEST(EmbeddedState, EveryRecordLoadsAndEveryUsableFeatureHasAnEnvelope) {
+// The embedded data: every record loads, every usable feature has an envelope and rings,
+// and no ring edge spans more than 180 degrees of longitude.
+TEST(EmbeddedState, EveryRecordLoadsAndNoEdgeSpansMoreThan180Degrees) {
+  const auto occurrences = [](std::string_view text, std::string_view word) {
+    size_t count = 0;
+    for (size_t at = text.find(word); at != text.npos; at = text.find(word, at + 1)) ++count;
+    return count;
+  };
   const State& s = state();
+  const std::string_view countries = countries_json();
   EXPECT_EQ(s.airports.size(), occurrences(airports_json(), "\"iata\""));
   EXPECT_EQ(s.all_airports->size(), s.airports.size());
-  const size_t features = occurrences(countries_json(), "\"type\":\"Feature\"");
+  const size_t features = occurrences(countries, "\"type\":\"Feature\"");
   EXPECT_EQ(s.feature_ring0.size(), features);
-  EXPECT_EQ(s.env_code.size(), features - occurrences(countries_json(), "\"iso_a2\":\"-99\"") -
-                                   occurrences(countries_json(), "\"iso_a2\":\"\"") -
-                                   occurrences(countries_json(), "\"iso_a2\":null"));
+  EXPECT_EQ(s.env_code.size(), features - occurrences(countries, "\"iso_a2\":\"-99\"") -
+                                   occurrences(countries, "\"iso_a2\":\"\"") -
+                                   occurrences(countries, "\"iso_a2\":null"));
   for (const int64_t f : s.env_feature) EXPECT_GT(s.feature_rings[f], 0);
-}
-
-TEST(EmbeddedState, NoRingEdgeSpansMoreThan180Degrees) {
-  const Rings& rings = state().rings;
+  const Rings& rings = s.rings;
   for (int64_t r = 0; r < rings.size(); ++r) {
     for (int64_t i = 0, b = rings.first[r], cnt = rings.n[r]; i < cnt; ++i) {
       ASSERT_LE(std::fabs(rings.xs[b + i] - rings.xs[b + (i == 0 ? cnt : i) - 1]), 180.0) << r;
     }
-  }
-}
-
-TEST(EmbeddedState, WellKnownAirportsResolveByCode) {
-  const State& s = state();
-  const std::tuple<const char*, const char*, double, double> known[] = {
-      {"JFK", "US", 40.64, -73.78}, {"CDG", "FR", 49.01, 2.55}, {"LHR", "GB", 51.47, -0.46}};
-  for (const auto& [iata, country, lat, lng] : known) {
-    const int64_t id = s.airport_id(iata);
-    ASSERT_GE(id, 0) << iata;
-    EXPECT_EQ(s.ap_iata[id] + s.ap_country[id], std::string(iata) + country);
-    EXPECT_NEAR(s.ap_lat[id], lat, 0.05);
-    EXPECT_NEAR(s.ap_lng[id], lng, 0.05);
   }
 }
 

@@ -11,8 +11,6 @@
 namespace Gantrix {
 namespace {
 
-using test::FeatureSpec;
-
 std::string name_of(std::optional<std::string_view> code) {
   return code ? std::string(*code) : "none";
 }
@@ -25,9 +23,9 @@ std::string box(double x0, double y0, double x1, double y1) {
   return o.str();
 }
 
-State countries(const std::vector<FeatureSpec>& features,
-                const std::vector<test::AirportSpec>& airports = {}) {
-  return State(test::airports_text(airports), test::countries_text(features));
+// Countries AA and BB from two ring texts.
+State two_countries(const std::string& a, const std::string& b) {
+  return State("[]", test::countries_text({{"AA", "A", a}, {"BB", "B", b}}));
 }
 
 // Boundary points on south and west sides are inside; a ray through a vertex toggles once
@@ -75,10 +73,9 @@ TEST(PointInCountry, ExactTestUsesParityThenTheSmallerRingThenDatasetOrder) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.a << " / " << c.b << " at " << c.x << "," << c.y);
-    const State s = countries({{"AA", "A", c.a}, {"BB", "B", c.b}});
-    EXPECT_EQ(name_of(country_exact(s, c.y, c.x)), c.code);
+    EXPECT_EQ(name_of(country_exact(two_countries(c.a, c.b), c.y, c.x)), c.code);
   }
-  const State s = countries({{"AA", "A", lake_isle}});
+  const State s = two_countries(lake_isle, "");
   EXPECT_EQ(innermost_ring(s, 0, 5, 5), 16.0);
   EXPECT_EQ(innermost_ring(s, 0, 2.5, 2.5), -1.0);
 }
@@ -95,16 +92,16 @@ TEST(FindCountryCode, ProbesTryNearerRadiiFirstThenNorthThenClockwise) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);
-    const State s = countries({{"AA", "A", c.a}, {"BB", "B", c.b}});
-    EXPECT_EQ(name_of(find_country_code(s, 0, c.lng)), c.code);
+    EXPECT_EQ(name_of(find_country_code(two_countries(c.a, c.b), 0, c.lng)), c.code);
   }
 }
 
 // Fixed boxes (bounds included) beat outlines. A feature without a usable code has no
 // envelope, so only the nearest airport within 1000 km can name a country there.
 TEST(FindCountryCode, FixedBoxesFirstAndNearestAirportLast) {
-  const State s = countries({{"JP", "J", box(125, 30, 145, 45)}, {"-99", "X", box(9, -1, 11, 1)}},
-                            {{"AAA", "A", "A", "Zz", 0, 10}, {"BBB", "B", "B", "QQ", 0, 30}});
+  const State s(
+      test::airports_text({{"AAA", "A", "A", "Zz", 0, 10}, {"BBB", "B", "B", "QQ", 0, 30}}),
+      test::countries_text({{"JP", "J", box(125, 30, 145, 45)}, {"-99", "X", box(9, -1, 11, 1)}}));
   const struct { double lat, lng; const char* code; } cases[] = {
       {37.23, 131.85, "kr"},   {37.25, 131.87, "kr"}, {37.2299, 131.86, "jp"},
       {37.24, 131.8701, "jp"}, {-37.2, -12.5, "sh"},  {-37.0, -12.1, "sh"},

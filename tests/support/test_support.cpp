@@ -3,30 +3,28 @@
 #include <cstdio>
 #include <sstream>
 
-#include "api/gantrix.h"
-
 namespace Gantrix::test {
 namespace {
 
-std::vector<std::vector<std::pair<double, double>>> parse_rings(const std::string& text) {
-  std::vector<std::vector<std::pair<double, double>>> out;
+// Each ring as its longitudes and latitudes.
+std::vector<std::pair<std::vector<double>, std::vector<double>>> parse_rings(
+    const std::string& text) {
+  std::vector<std::pair<std::vector<double>, std::vector<double>>> out;
   std::stringstream rings(text);
-  std::string ring;
-  while (std::getline(rings, ring, '|')) {
+  for (std::string ring, point; std::getline(rings, ring, '|');) {
     out.emplace_back();
     std::stringstream points(ring);
-    std::string point;
     while (std::getline(points, point, ',')) {
       std::stringstream xy(point);
       double x = 0, y = 0;
-      if (xy >> x >> y) out.back().emplace_back(x, y);
+      if (xy >> x >> y) out.back().first.push_back(x), out.back().second.push_back(y);
     }
   }
   return out;
 }
 
 std::string num(double v) {
-  char buf[64];
+  char buf[32];
   std::snprintf(buf, sizeof buf, "%.17g", v);
   return buf;
 }
@@ -41,51 +39,37 @@ std::string take(char* result) {
 }
 
 void add_rings(Rings& rings, const std::string& text) {
-  for (const auto& ring : parse_rings(text)) {
-    std::vector<double> xs, ys;
-    for (const auto& [x, y] : ring) {
-      xs.push_back(x);
-      ys.push_back(y);
-    }
-    rings.add(xs, ys);
-  }
+  for (const auto& [xs, ys] : parse_rings(text)) rings.add(xs, ys);
 }
 
-std::string countries_text(const std::vector<FeatureSpec>& features) {
-  std::string out = "{\"type\":\"FeatureCollection\",\"features\":[";
-  for (size_t f = 0; f < features.size(); ++f) {
-    if (f > 0) out += ",";
-    out += "{\"type\":\"Feature\",\"properties\":{\"iso_a2\":\"" + features[f].code +
-           "\",\"name\":\"" + features[f].name + "\"}";
-    if (!features[f].rings.empty()) {
-      out += ",\"geometry\":{\"type\":\"Polygon\",\"coordinates\":[";
-      const auto rings = parse_rings(features[f].rings);
-      for (size_t r = 0; r < rings.size(); ++r) {
-        if (r > 0) out += ",";
-        out += "[";
-        for (size_t p = 0; p < rings[r].size(); ++p) {
-          if (p > 0) out += ",";
-          out += "[" + num(rings[r][p].first) + "," + num(rings[r][p].second) + "]";
-        }
-        out += "]";
+std::string countries_text(const std::vector<FeatureText>& features) {
+  std::string out;
+  for (const auto& f : features) {
+    out += (out.empty() ? R"({"type":"Feature","properties":{"iso_a2":")"
+                        : R"(,{"type":"Feature","properties":{"iso_a2":")") +
+           f.code + R"(","name":")" + f.name + "\"}";
+    std::string coords;
+    for (const auto& [xs, ys] : parse_rings(f.rings)) {
+      coords += coords.empty() ? "[" : ",[";
+      for (size_t p = 0; p < xs.size(); ++p) {
+        coords += (p > 0 ? ",[" : "[") + num(xs[p]) + "," + num(ys[p]) + "]";
       }
-      out += "]}";
+      coords += "]";
     }
+    if (!coords.empty()) out += R"(,"geometry":{"type":"Polygon","coordinates":[)" + coords + "]}";
     out += "}";
   }
-  return out + "]}";
+  return R"({"type":"FeatureCollection","features":[)" + out + "]}";
 }
 
-std::string airports_text(const std::vector<AirportSpec>& airports) {
-  std::string out = "[";
-  for (size_t i = 0; i < airports.size(); ++i) {
-    const auto& a = airports[i];
-    if (i > 0) out += ",";
-    out += "{\"iata\":\"" + a.iata + "\",\"name\":\"" + a.name + "\",\"city\":\"" + a.city +
-           "\",\"country\":\"" + a.country + "\",\"lat\":" + num(a.lat) +
-           ",\"lng\":" + num(a.lng) + "}";
+std::string airports_text(const std::vector<AirportText>& airports) {
+  std::string out;
+  for (const auto& a : airports) {
+    out += (out.empty() ? R"([{"iata":")" : R"(,{"iata":")") + a.iata + R"(","name":")" + a.name +
+           R"(","city":")" + a.city + R"(","country":")" + a.country + R"(","lat":)" +
+           num(a.lat) + R"(,"lng":)" + num(a.lng) + "}";
   }
-  return out + "]";
+  return out.empty() ? "[]" : out + "]";
 }
 
 }  // namespace Gantrix::test
