@@ -1,0 +1,363 @@
+// One run, one workload, every contender: load time, index memory, query times and a
+// cross-check of every answer against the library's. Prints a Markdown report.
+#include <malloc.h>
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <iostream>
+#include <sstream>
+
+#include "api/gantrix.h"
+#include "bench/workload.h"
+#include "data/datasets.h"
+#include "peer_data.h"
+#include "query/airport_set.h"
+#include "query/gantrix_ext.h"
+#include "spatial/point_in_country.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using G = Gantrix::State;
+
+template <class T>
+void keep(const T& v) { asm volatile("" : : "g"(&v) : "memory"); }
+
+double ns_since(Clock::time_point t0) {
+  return std::chrono::duration<double, std::nano>(Clock::now() - t0).count();
+}
+// On this shared machine the scheduler gives the process about half of a core at times:
+// whole passes are timed in the thread's CPU time, which the waiting does not inflate.
+double cpu_ns() {
+  timespec t;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1e9 + static_cast<double>(t.tv_nsec);
+}
+double median(std::vector<double> v) {
+  if (v.empty()) return NAN;
+  std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+  return v[v.size() / 2];
+}
+size_t heap_bytes() {
+  const auto m = mallinfo2();
+  return m.uordblks + m.hblkhd;
+}
+
+// Per-pass mean over the subset (median of reps passes), then one pass timing each call.
+struct Figure {
+  double mean = NAN, p50 = NAN;
+};
+double g_clock_cost = 0.0;
+int g_reps = 5;
+
+Figure measure(const std::vector<uint32_t>& subset, const std::function<void(uint32_t)>& f) {
+  std::vector<double> means, each(subset.size());
+  for (int r = 0; r < g_reps; ++r) {
+    const double t0 = cpu_ns();
+    for (const uint32_t j : subset) f(j);
+    means.push_back((cpu_ns() - t0) / static_cast<double>(subset.size()));
+  }
+  for (size_t k = 0; k < subset.size(); ++k) {
+    const auto t0 = Clock::now();
+    f(subset[k]);
+    each[k] = ns_since(t0) - g_clock_cost;
+  }
+  return {median(means), median(each)};
+}
+
+struct Row {
+  std::string name;
+  double load_ms = NAN, mb = NAN;
+  Figure country_all, country_land, world, in_country, set5, find;
+};
+
+std::string cell(const Figure& f) {
+  if (std::isnan(f.mean)) return "-";
+  std::ostringstream o;
+  o.setf(std::ios::fixed);
+  o.precision(0);
+  o << f.mean << " (" << f.p50 << ")";
+  return o.str();
+}
+std::string num(double v, int prec) {
+  if (std::isnan(v)) return "-";
+  std::ostringstream o;
+  o.setf(std::ios::fixed);
+  o.precision(prec);
+  o << v;
+  return o.str();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  size_t n = 100000;
+  std::string dir = GANTRIX_DATA_DIR;
+  for (int a = 1; a < argc; ++a) {
+    if (!std::strcmp(argv[a], "--quick")) {
+      n = 5000;
+      g_reps = 1;
+    } else if (!std::strcmp(argv[a], "--data") && a + 1 < argc) {
+      dir = argv[++a];
+    } else {
+      std::cerr << "usage: gantrix_peers [--quick] [--data DIR]\n";
+      return 2;
+    }
+  }
+  {
+    std::vector<double> c(10001);
+    for (double& v : c) { const auto t0 = Clock::now(); v = ns_since(t0); }
+    g_clock_cost = median(c);
+  }
+
+  // The workload: the suite's generator over the airports, and every 8th airport's code.
+  const G& s = Gantrix::state();
+  const auto pts = bench::mixed_points(s.ap_lat, s.ap_lng, n, 0x6A7217);
+  std::vector<std::string> set_codes;
+  for (size_t j = 0; j < s.ap_iata.size() && set_codes.size() < 1000; j += 8) set_codes.push_back(s.ap_iata[j]);
+  std::string joined;
+  for (const auto& c : set_codes) joined += (joined.empty() ? "" : "\x1f") + c;
+  char* h = gx_set_new(joined.c_str(), static_cast<int64_t>(set_codes.size()));
+  const int64_t handle = std::atoll(h);
+  gx_free(h);
+  const Gantrix::AirportSet& set = Gantrix::GantrixExt::set_of(handle);
+
+  // Subsets and the library's own answers, which every contender is checked against.
+  std::vector<uint32_t> all, land, inside;
+  std::vector<std::string> exact(n), code(n);
+  std::vector<int64_t> world_id(n), in_id(n, -1);
+  std::vector<std::vector<int64_t>> set_hits(n);
+  const Gantrix::AirportIndex* no_index = nullptr;
+  std::vector<const Gantrix::AirportIndex*> index_of(n, no_index);
+  for (uint32_t j = 0; j < n; ++j) {
+    const double lat = pts[j].lat, lng = pts[j].lng;
+    all.push_back(j);
+    if (auto c = Gantrix::country_exact(s, lat, lng)) exact[j] = *c, land.push_back(j);
+    if (auto c = Gantrix::find_country_code(s, lat, lng)) code[j] = *c;
+    if ((index_of[j] = s.country_index(code[j]))) {
+      inside.push_back(j);
+      in_id[j] = index_of[j]->nearest_one(lat, lng, std::nullopt);
+    }
+    world_id[j] = s.all_airports->nearest_one(lat, lng, std::nullopt);
+    set_hits[j] = set.all->nearest(lat, lng, 5, std::nullopt).i;
+  }
+
+  std::vector<Row> rows;
+  std::ostringstream checks;
+  bool failed = false;
+  std::string out;  // caller's copy of each returned text
+  auto take = [&out](char* r) { out.assign(r); gx_free(r); };
+
+  // Gantrix: start-up from the embedded texts, then the exported functions and the internals.
+  {
+    Row api, in;
+    api.name = "Gantrix gx_* (JSON, copy, gx_free)";
+    in.name = "Gantrix internal calls";
+    std::vector<double> t;
+    size_t grown = 0;
+    for (int r = 0; r < std::max(g_reps, 3); ++r) {
+      const size_t before = heap_bytes();
+      const double t0 = cpu_ns();
+      auto st = std::make_unique<G>(Gantrix::airports_json(), Gantrix::countries_json());
+      t.push_back((cpu_ns() - t0) / 1e6);
+      grown = heap_bytes() - before;
+      api.mb = in.mb = static_cast<double>(st->bytes()) / 1e6;
+    }
+    api.load_ms = in.load_ms = median(t);
+    checks << "- Gantrix State::bytes() " << num(api.mb, 2) << " MB; heap growth while building it "
+           << num(static_cast<double>(grown) / 1e6, 2) << " MB.\n";
+
+    api.country_all = measure(all, [&](uint32_t j) { take(gx_country_at(pts[j].lat, pts[j].lng)); });
+    api.country_land = measure(land, [&](uint32_t j) { take(gx_country_at(pts[j].lat, pts[j].lng)); });
+    api.set5 = measure(all, [&](uint32_t j) {
+      take(gx_set_nearest(handle, pts[j].lat, pts[j].lng, nullptr, 0, 0.0, 0, 5));
+    });
+    api.find = measure(all, [&](uint32_t j) { take(gx_find(pts[j].lat, pts[j].lng)); });
+
+    auto fc = [&](uint32_t j) { keep(Gantrix::find_country_code(s, pts[j].lat, pts[j].lng)); };
+    in.country_all = measure(all, fc);
+    in.country_land = measure(land, fc);
+    in.world = measure(all, [&](uint32_t j) {
+      keep(s.all_airports->nearest(pts[j].lat, pts[j].lng, 1, std::nullopt));
+    });
+    in.in_country = measure(inside, [&](uint32_t j) {
+      keep(s.country_index(code[j])->nearest(pts[j].lat, pts[j].lng, 1, std::nullopt));
+    });
+    in.set5 = measure(all, [&](uint32_t j) {
+      keep(Gantrix::GantrixExt::set_of(handle).all->nearest(pts[j].lat, pts[j].lng, 5, std::nullopt));
+    });
+    in.find = measure(all, [&](uint32_t j) { keep(Gantrix::nearest_in_country(s, pts[j].lat, pts[j].lng)); });
+    const Figure one = measure(all, [&](uint32_t j) {
+      keep(s.all_airports->nearest_one(pts[j].lat, pts[j].lng, std::nullopt));
+    });
+    const Figure one_in = measure(inside, [&](uint32_t j) {
+      keep(s.country_index(code[j])->nearest_one(pts[j].lat, pts[j].lng, std::nullopt));
+    });
+    checks << "- Gantrix AirportIndex::nearest_one: world " << cell(one) << " ns, in country "
+           << cell(one_in) << " ns.\n";
+
+    // The exported answers must be the internals' answers.
+    size_t bad = 0;
+    for (uint32_t j = 0; j < n; ++j) {
+      take(gx_country_at(pts[j].lat, pts[j].lng));
+      bad += out != (code[j].empty() ? "null" : "\"" + code[j] + "\"");
+      take(gx_find(pts[j].lat, pts[j].lng));
+      const auto loc = Gantrix::nearest_in_country(s, pts[j].lat, pts[j].lng);
+      bad += loc.index >= 0 && out.find("\"code\":\"" + s.ap_code[loc.index] + "\"") == std::string::npos;
+      take(gx_set_nearest(handle, pts[j].lat, pts[j].lng, nullptr, 0, 0.0, 0, 5));
+      size_t objects = 0;
+      for (size_t p = out.find("distance_km"); p != std::string::npos; p = out.find("distance_km", p + 1)) ++objects;
+      bad += objects != set_hits[j].size();
+    }
+    checks << "- Gantrix gx_* answers differing from its internal calls: " << bad << ".\n";
+    failed |= bad != 0;
+    rows.push_back(api);
+    rows.push_back(in);
+  }
+
+  // The peers, each from the files.
+  struct Maker {
+    const char* name;
+    std::unique_ptr<peers::Peer> (*make)(const std::string&, const std::vector<std::string>&);
+    bool great_circle;
+  };
+  std::vector<Maker> makers = {{"GEOS 3.11 (C API, prepared, STRtree)", peers::make_geos, false},
+                               {"Boost.Geometry 1.74 (rtree)", peers::make_boost, true}};
+#ifdef GANTRIX_PEERS_S2
+  makers.push_back({"S2 0.10 (ShapeIndex, PointIndex)", peers::make_s2, true});
+#else
+  checks << "- S2: not built (libs2-dev missing, or PEERS_WITH_S2=OFF).\n";
+#endif
+  auto tie = [&](double lat, double lng, int64_t a, int64_t b) {
+    return a == b || (a >= 0 && b >= 0 &&
+                      Gantrix::haversine(lat, lng, s.ap_lat[a], s.ap_lng[a]) ==
+                          Gantrix::haversine(lat, lng, s.ap_lat[b], s.ap_lng[b]));
+  };
+  for (const Maker& m : makers) {
+    Row row;
+    row.name = m.name;
+    std::unique_ptr<peers::Peer> p;
+    std::vector<double> t;
+    for (int r = 0; r < std::max(g_reps, 3); ++r) {
+      p.reset();
+      const size_t before = heap_bytes();
+      const double t0 = cpu_ns();
+      p = m.make(dir, set_codes);
+      t.push_back((cpu_ns() - t0) / 1e6);
+      row.mb = static_cast<double>(heap_bytes() - before) / 1e6;
+    }
+    row.load_ms = median(t);
+    auto pc = [&](uint32_t j) { keep(p->country(pts[j].lat, pts[j].lng)); };
+    row.country_all = measure(all, pc);
+    row.country_land = measure(land, pc);
+    row.world = measure(all, [&](uint32_t j) { keep(p->nearest(pts[j].lat, pts[j].lng)); });
+    int32_t ids[5];
+    if (p->has_in_country()) {
+      row.in_country = measure(inside, [&](uint32_t j) { keep(p->nearest_in(code[j], pts[j].lat, pts[j].lng)); });
+    }
+    if (p->has_set()) {
+      row.set5 = measure(all, [&](uint32_t j) { keep(p->set_nearest5(pts[j].lat, pts[j].lng, ids)); });
+    }
+
+    // Cross-check. A country answer may differ only where a 1e-6 degree step changes it.
+    size_t agree = 0, border = 0, wagree = 0, iagree = 0, sagree = 0;
+    std::string examples;
+    for (uint32_t j = 0; j < n; ++j) {
+      const double lat = pts[j].lat, lng = pts[j].lng;
+      const std::string got(p->country(lat, lng));
+      if (got == exact[j]) {
+        ++agree;
+      } else {
+        bool moves = false;
+        for (const auto& [dy, dx] : {std::pair{1e-6, 0.0}, {-1e-6, 0.0}, {0.0, 1e-6}, {0.0, -1e-6}}) {
+          const auto g = Gantrix::country_exact(s, lat + dy, lng + dx);
+          moves |= p->country(lat + dy, lng + dx) != got || std::string(g ? *g : "") != exact[j];
+        }
+        border += moves;
+        if (!moves && examples.size() < 200) {
+          examples += " (" + num(lat, 4) + ", " + num(lng, 4) + ") " + (got.empty() ? "none" : got) +
+                      " vs " + (exact[j].empty() ? "none" : exact[j]) + ";";
+        }
+      }
+      wagree += tie(lat, lng, p->nearest(lat, lng), world_id[j]);
+      if (p->has_in_country() && index_of[j]) iagree += tie(lat, lng, p->nearest_in(code[j], lat, lng), in_id[j]);
+      if (p->has_set()) {
+        const size_t k = p->set_nearest5(lat, lng, ids);
+        bool same = k == set_hits[j].size();
+        for (size_t q = 0; same && q < k; ++q) same = tie(lat, lng, ids[q], set_hits[j][q]);
+        sagree += same;
+      }
+    }
+    const auto pct = [](size_t a, size_t b) { return num(100.0 * static_cast<double>(a) / static_cast<double>(b), 3) + "%"; };
+    const size_t wrong = n - agree - border;
+    checks << "- " << m.name << ": country agrees on " << pct(agree, n) << " of points, " << border
+           << " more within 1e-6 degrees of a border, " << wrong << " elsewhere" << (wrong ? ":" + examples : "")
+           << ". Nearest airport (world) agrees on " << pct(wagree, n)
+           << (m.great_circle ? "" : " (planar distances in degrees)");
+    if (p->has_in_country()) checks << "; in country " << pct(iagree, inside.size());
+    if (p->has_set()) checks << "; set k=5 lists " << pct(sagree, n);
+    checks << " (equal great-circle distances count as agreeing).\n";
+    if (m.great_circle) failed |= wagree != n || iagree != inside.size() || sagree != n;
+    rows.push_back(row);
+  }
+
+  // The report.
+  std::cout << "Workload: " << n << " points (half within 1 degree of an airport, half uniform on the sphere), "
+            << land.size() << " of them land points (decided by the exact outline test), " << inside.size()
+            << " in a country with airports; set of " << set.size() << " airports (every 8th). "
+            << g_reps << " passes per figure.\n\n"
+            << "Cells: mean ns per query, median of the passes' means, in the thread's CPU time (in brackets: "
+            << "the median single query in wall time, clock cost of " << num(g_clock_cost, 0)
+            << " ns taken off). Ready: CPU ms from the data to a ready index, median of "
+            << std::max(g_reps, 3) << " builds.\n\n"
+            << "| contender | ready (ms) | index (MB) | country, all | country, land | nearest k=1 world "
+               "| nearest k=1 in country | set k=5 | find |\n|---|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+  for (const Row& r : rows) {
+    std::cout << "| " << r.name << " | " << num(r.load_ms, 1) << " | " << num(r.mb, 2) << " | "
+              << cell(r.country_all) << " | " << cell(r.country_land) << " | " << cell(r.world) << " | "
+              << cell(r.in_country) << " | " << cell(r.set5) << " | " << cell(r.find) << " |\n";
+  }
+  std::cout << "\nGantrix time / peer time (below 1: Gantrix faster; API row for country and set, "
+               "internal row for nearest and start-up):\n\n| peer | ready | country, all | country, land "
+               "| nearest k=1 world | nearest k=1 in country | set k=5 |\n|---|---:|---:|---:|---:|---:|---:|\n";
+  const Row &api = rows[0], &in = rows[1];
+  auto ratio = [](double a, double b) { return num(a / b, 3); };
+  for (size_t k = 2; k < rows.size(); ++k) {
+    const Row& r = rows[k];
+    std::cout << "| " << r.name << " | " << ratio(in.load_ms, r.load_ms) << " | "
+              << ratio(api.country_all.mean, r.country_all.mean) << " | "
+              << ratio(api.country_land.mean, r.country_land.mean) << " | " << ratio(in.world.mean, r.world.mean)
+              << " | " << ratio(in.in_country.mean, r.in_country.mean) << " | " << ratio(api.set5.mean, r.set5.mean)
+              << " |\n";
+  }
+
+  // Targets, against the peers measured above.
+  const Row& geos = rows[2];
+  const Row& boost = rows[3];
+  double fastest = INFINITY;
+  for (size_t k = 2; k < rows.size(); ++k) fastest = std::min(fastest, rows[k].load_ms);
+  auto target = [](const char* what, bool met, const std::string& figures) {
+    std::cout << "| " << what << " | " << (met ? "met" : "**missed**") << " | " << figures << " |\n";
+  };
+  std::cout << "\n| target | status | figures |\n|---|---|---|\n";
+  target("start-up at least 3x faster than the fastest peer's load", fastest >= 3 * in.load_ms,
+         num(fastest / in.load_ms, 2) + "x (" + num(in.load_ms, 1) + " ms vs " + num(fastest, 1) + " ms)");
+  target("gx_country_at on land at least 3x faster than GEOS", geos.country_land.mean >= 3 * api.country_land.mean,
+         num(geos.country_land.mean / api.country_land.mean, 2) + "x (" + num(api.country_land.mean, 0) + " vs " +
+             num(geos.country_land.mean, 0) + " ns)");
+  const double sum = geos.country_all.mean + boost.in_country.mean;
+  target("gx_find at most GEOS country + Boost in-country nearest", api.find.mean <= sum,
+         num(api.find.mean, 0) + " ns vs " + num(geos.country_all.mean, 0) + " + " + num(boost.in_country.mean, 0) +
+             " = " + num(sum, 0) + " ns (" + num(api.find.mean / sum, 2) + "x)");
+  target("AirportIndex::nearest k=1 at least 2x faster than Boost", boost.world.mean >= 2 * in.world.mean,
+         num(boost.world.mean / in.world.mean, 2) + "x (" + num(in.world.mean, 0) + " vs " + num(boost.world.mean, 0) + " ns)");
+  target("gx_set_nearest k=5 no slower than Boost k=5", api.set5.mean <= boost.set5.mean,
+         num(boost.set5.mean / api.set5.mean, 2) + "x (" + num(api.set5.mean, 0) + " vs " + num(boost.set5.mean, 0) + " ns)");
+  target("State at most 16 MB", api.mb <= 16.0, num(api.mb, 2) + " MB (10^6 bytes)");
+  std::cout << "\nCross-check, every answer on the whole workload against the library's:\n\n" << checks.str();
+  if (failed) std::cerr << "cross-check failed\n";
+  return failed ? 1 : 0;
+}

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# The peer benchmark: installs the peers from Debian's packages when missing, builds it in
+# build/peers and runs it. Full run: 100,000 points, 5 passes, report to docs/PERFORMANCE.md.
+# --quick: 5,000 points, 1 pass, report to build/peers/PERFORMANCE-quick.md (for CI, so the
+# benchmark keeps building and its cross-check keeps passing).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+quick=()
+out="$root/docs/PERFORMANCE.md"
+case "${1:-}" in
+  --quick) quick=(--quick); out="$root/build/peers/PERFORMANCE-quick.md" ;;
+  "") ;;
+  *) echo "usage: bench/peers/run.sh [--quick]" >&2; exit 2 ;;
+esac
+
+have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
+need=()
+for p in cmake g++ libgeos-dev libboost-dev nlohmann-json3-dev libs2-dev; do have "$p" || need+=("$p"); done
+if [ ${#need[@]} -gt 0 ]; then
+  echo "installing: ${need[*]}" >&2
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  # S2 is optional: without it the benchmark runs the other peers and says so.
+  if ! $sudo apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null; then
+    rest=()
+    for p in "${need[@]}"; do [ "$p" = libs2-dev ] || rest+=("$p"); done
+    echo "S2 did not install: running without it" >&2
+    [ ${#rest[@]} -eq 0 ] || $sudo apt-get install -y -qq --no-install-recommends "${rest[@]}" >/dev/null
+  fi
+fi
+
+cmake -S "$root/bench/peers" -B "$root/build/peers" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$root/build/peers" -j2 >/dev/null
+
+load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
+# A failed cross-check still writes the report, then fails the script.
+status=0
+body="$("$root/build/peers/gantrix_peers" "${quick[@]}")" || status=$?
+load_after="$(cut -d' ' -f1-3 /proc/loadavg)"
+mkdir -p "$(dirname "$out")"
+{
+  echo "# Performance against other libraries"
+  echo
+  echo "Gantrix against GEOS, Boost.Geometry and S2 (Debian's packages), in one process, on the same"
+  echo "data files and the same seeded points. Every contender builds its own index from"
+  echo "data/airports.json and data/countries.geojson (Gantrix from the texts compiled into it),"
+  echo "and every answer is checked against the library's. Absolute times on a shared machine are"
+  echo "noisy: read the ratios, which come from the same run."
+  echo
+  echo "- Machine: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores; load average (1, 5, 15 min) $load_before before the run, $load_after after."
+  echo "- Compiler: $(g++ --version | head -1); Release build, -ffp-contract=off."
+  echo "- Reproduce: \`bench/peers/run.sh${quick[*]:+ ${quick[*]}}\` (installs the peers if missing, builds in build/peers, rewrites this file)."
+  echo
+  echo "GEOS answers the nearest airport with planar distances in degrees of longitude and latitude,"
+  echo "so it differs from the great-circle answer; Boost.Geometry and S2 search unit vectors or"
+  echo "the sphere and rank their candidates by haversine distance, as Gantrix does. The peers' country"
+  echo "tests take the first outline holding the point. Index memory is the heap growth while the index"
+  echo "is built (mallinfo2), and for Gantrix State::bytes()."
+  echo
+  echo "$body"
+} >"$out"
+[ ${#quick[@]} -eq 0 ] || cat "$out"
+echo "wrote $out"
+exit "$status"
