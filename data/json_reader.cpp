@@ -8,6 +8,31 @@
 namespace Gantrix {
 namespace {
 
+// The byte an escape letter stands for, or -1 for one the reader does not accept (\u among
+// them).
+int unescape(int letter) {
+  switch (letter) {
+    case '"':
+      return '"';
+    case '\\':
+      return '\\';
+    case '/':
+      return '/';
+    case 'b':
+      return '\b';
+    case 'f':
+      return '\f';
+    case 'n':
+      return '\n';
+    case 'r':
+      return '\r';
+    case 't':
+      return '\t';
+    default:
+      return -1;
+  }
+}
+
 // The first quote or backslash at or after `from`, or n.
 size_t find_special(std::string_view s, size_t from) {
   const char* base = s.data();
@@ -92,36 +117,10 @@ std::string JsonReader::read_string() {
 
 void JsonReader::read_escaped(std::string& buf) {
   const int letter = pos_ + 1 < n_ ? static_cast<unsigned char>(src_[pos_ + 1]) : -1;
+  const int byte = unescape(letter);
+  if (byte < 0) bad("unsupported string escape");
+  buf.push_back(static_cast<char>(byte));
   pos_ += 2;
-  switch (letter) {
-    case '"':
-      buf.push_back('"');
-      return;
-    case '\\':
-      buf.push_back('\\');
-      return;
-    case '/':
-      buf.push_back('/');
-      return;
-    case 'b':
-      buf.push_back('\b');
-      return;
-    case 'f':
-      buf.push_back('\f');
-      return;
-    case 'n':
-      buf.push_back('\n');
-      return;
-    case 'r':
-      buf.push_back('\r');
-      return;
-    case 't':
-      buf.push_back('\t');
-      return;
-    default:
-      pos_ -= 2;
-      bad("unsupported string escape");
-  }
 }
 
 void JsonReader::skip_string() {
@@ -138,9 +137,7 @@ void JsonReader::skip_string() {
       return;
     }
     const int letter = i + 1 < n_ ? static_cast<unsigned char>(src_[i + 1]) : -1;
-    if (letter == -1 || std::strchr("\"\\/bfnrt", letter) == nullptr || letter == 0) {
-      bad("unsupported string escape");
-    }
+    if (unescape(letter) < 0) bad("unsupported string escape");
     pos_ = i + 2;
   }
 }

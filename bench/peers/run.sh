@@ -13,22 +13,14 @@ case "${1:-}" in
   *) echo "usage: bench/peers/run.sh [--quick]" >&2; exit 2 ;;
 esac
 
-have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
-need=()
-for p in cmake g++ libgeos-dev libboost-dev nlohmann-json3-dev libs2-dev; do have "$p" || need+=("$p"); done
-if [ ${#need[@]} -gt 0 ]; then
-  echo "installing: ${need[*]}" >&2
+# The peers besides S2 are required; S2 is optional: without it the benchmark runs the other
+# peers and says so.
+"$root/scripts/deps.sh" peers
+if ! dpkg-query -W -f='${Status}' libs2-dev 2>/dev/null | grep -q "ok installed"; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
-  # S2 is optional: without it the benchmark runs the other peers and says so.
-  if ! $sudo apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null; then
-    rest=()
-    for p in "${need[@]}"; do [ "$p" = libs2-dev ] || rest+=("$p"); done
-    echo "S2 did not install: running without it" >&2
-    [ ${#rest[@]} -eq 0 ] || $sudo apt-get install -y -qq --no-install-recommends "${rest[@]}" >/dev/null
-  fi
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends libs2-dev \
+    >/dev/null || echo "S2 did not install: running without it" >&2
 fi
 
 cmake -S "$root/bench/peers" -B "$root/build/peers" -DCMAKE_BUILD_TYPE=Release >/dev/null
