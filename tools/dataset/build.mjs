@@ -10,6 +10,7 @@
 // byte-identical files. The build fails loudly on any input it cannot vouch for.
 
 import { readFileSync, writeFileSync, mkdirSync, renameSync } from "node:fs";
+import { spawnSync } from "node:child_process";
 import { dirname, join, relative } from "node:path";
 import { fileURLToPath } from "node:url";
 import * as topojson from "topojson-client";
@@ -544,6 +545,67 @@ const KNOWN_EXCEPTIONS = {
 };
 
 // ---------------------------------------------------------------------------
+// Islands from the 1:10m map.
+
+const ISLAND_GRID = 16;
+// Share of a 1:10m polygon's grid points that the state's own 1:50m outline
+// (or another state's) may already cover before the polygon counts as drawn
+// there already.
+const ISLAND_MAX_COVERED = 0.5;
+
+function polyContains(poly, x, y) {
+  let inside = false;
+  for (const ring of poly) if (ringContains(ring, x, y)) inside = !inside;
+  return inside;
+}
+
+function addIslands(airports, fine, current, microCodes) {
+  const locate = makeLocator(current);
+  const byCode = new Map();
+  for (const f of current) {
+    if (!byCode.has(f.code)) byCode.set(f.code, []);
+    byCode.get(f.code).push(f);
+  }
+  // Candidate polygons in map order, so the output does not depend on which
+  // airport found a polygon first.
+  const cands = [];
+  fine.forEach((f, fi) => {
+    if (f.code === "-99" || microCodes.includes(f.code)) return;
+    f.polys.forEach((poly, pi) => cands.push({ code: f.code, name: f.name, poly, bb: bboxOf(poly[0]), order: fi * 100000 + pi, airports: [] }));
+  });
+  const outside = airports.filter((a) => !locate(a.lng, a.lat));
+  let notIn10m = 0;
+  for (const a of outside) {
+    const hit = cands.find((c) => c.code === a.country && a.lng >= c.bb[0] && a.lng <= c.bb[2] && a.lat >= c.bb[1] && a.lat <= c.bb[3] && polyContains(c.poly, a.lng, a.lat));
+    if (hit) hit.airports.push(a.iata);
+    else notIn10m++;
+  }
+  const added = [], skipped = [];
+  for (const c of cands.filter((c) => c.airports.length).sort((x, y) => x.order - y.order)) {
+    let s = gridShares(c.poly, c.code, locate, ISLAND_GRID);
+    for (let g = ISLAND_GRID * 4; !s && g <= ISLAND_GRID * 64; g *= 4) s = gridShares(c.poly, c.code, locate, g);
+    const [x0, y0] = c.bb;
+    const text = `${c.code} at ${x0.toFixed(2)},${y0.toFixed(2)} (${c.airports.join(" ")})`;
+    if (!s) fail(`island ${text}: no grid point inside`);
+    if (s.own > ISLAND_MAX_COVERED || s.misplaced > ISLAND_MAX_COVERED) {
+      skipped.push(`${text}: ${s.own > ISLAND_MAX_COVERED ? `${Math.round(100 * s.own)}% already in its 1:50m outline` : `${Math.round(100 * s.misplaced)}% in ${s.where}`}`);
+      continue;
+    }
+    c.covered = s.own;
+    added.push(c);
+  }
+  const codes = [...new Set(added.map((c) => c.code))].sort();
+  const features = codes.map((code) => {
+    const own = added.filter((c) => c.code === code);
+    return { code, name: own[0].name, polys: own.map((c) => c.poly), island: true };
+  });
+  console.log(`islands from 1:10m: ${outside.length} airports in no 1:50m outline; ${notIn10m} in no 1:10m polygon of their own state; ${added.length} polygons added for ${codes.length} states, ${skipped.length} skipped`);
+  for (const c of added) console.log(`  island ${c.code} at ${c.bb[0].toFixed(2)},${c.bb[1].toFixed(2)} (${c.airports.join(" ")})${c.covered ? `, ${Math.round(100 * c.covered)}% of it in the 1:50m outline` : ""}`);
+  for (const t of skipped) console.log(`  skipped island ${t}`);
+  return { features, added, skipped, outside: outside.length, notIn10m };
+}
+
+// ---------------------------------------------------------------------------
 
 function main() {
   const airports = buildAirports();
@@ -623,7 +685,17 @@ function main() {
   for (const e of exclaves) if (gridShares(e.poly, e.code, locateKept).own <= EXCLAVE_SHARE) fail(`exclave ${e.text} lost to a later one`);
   for (const e of exclaves) console.log(`  exclave restored from 1:10m: ${e.text}`);
 
-  const features = [...kept, ...micro];
+  // Islands with airports that the 1:50m map leaves out (Grand Turk, most of
+  // the Maldives, ...): every airport in no outline at all whose own state's
+  // 1:10m map has a polygon holding it gets that polygon. The polygons go into
+  // one extra feature per state, appended at the end: a separate feature keeps
+  // them from flipping the parity of the state's 1:50m rings where the two
+  // scales overlap. A polygon that the state's 1:50m outline already mostly
+  // covers is the same island drawn twice (the airport just sits on a coarse
+  // coastline) and is skipped, as is one that mostly lies in another state's
+  // outline.
+  const islands = addIslands(airports, fine, [...kept, ...micro], microCodes);
+  const features = [...kept, ...micro, ...islands.features];
   validateGeometry(features);
 
   // Codes used by airports but without any outline still get a name.
@@ -697,7 +769,7 @@ function main() {
     sources: Object.fromEntries(
       Object.entries(SOURCES).map(([name, s]) => [name, { version: s.version, published: s.published, license: licenseOf(name), ...(s.data ? { data_license: s.data } : {}), use: s.role }]),
     ),
-    natural_earth: { edition: NATURAL_EARTH_EDITION, scale: "1:50m", micro_states_scale: "1:10m" },
+    natural_earth: { edition: NATURAL_EARTH_EDITION, scale: "1:50m", micro_states_scale: "1:10m", islands_scale: "1:10m" },
     airports: { count: airports.length, countries: airportCountries.size },
     countries: {
       features: features.length,
@@ -706,13 +778,20 @@ function main() {
       rings,
       positions,
       micro_states: [...new Set(micro.map((f) => f.code))],
+      islands_10m: islands.added.length,
+      island_states: islands.features.map((f) => f.code),
     },
     agreement: { airports_inside: inside, agree, exceptions: exceptions.length },
   };
   writeAtomic(join(dataDir, "provenance.json"), toJson(provenance) + "\n");
 
+  // The independent check (syntax, geometry, the country at real places with
+  // the library's rules) runs on the written files; a regression fails the build.
+  const checked = spawnSync(process.execPath, [join(here, "check.mjs")], { stdio: "inherit" });
+  if (checked.status !== 0) fail("check.mjs failed on the written files");
+
   console.log(
-    `countries: ${features.length} features (${kept.length} at 1:50m, ${micro.length} at 1:10m: ${[...new Set(micro.map((f) => f.code))].join(" ")}; ${nameOnly.length} name only: ${nameOnly.join(" ")}), ${rings} rings, ${positions} positions`,
+    `countries: ${features.length} features (${kept.length} at 1:50m, ${micro.length} at 1:10m: ${[...new Set(micro.map((f) => f.code))].join(" ")}; ${islands.features.length} of islands at 1:10m; ${nameOnly.length} name only: ${nameOnly.join(" ")}), ${rings} rings, ${positions} positions`,
   );
 }
 
