@@ -3,18 +3,20 @@
 #include <algorithm>
 #include <cmath>
 
-#include "spatial/min_heap.h"
-
 namespace Gantrix {
 namespace {
 
 // Per-thread search scratch: kept between searches so a warm search does not allocate.
 struct Scratch {
-  MinHeap heap;
   std::vector<double> d;
   std::vector<int64_t> i;
   std::vector<uint32_t> order;
   std::vector<double> kth;
+  struct Candidate {
+    double chord;
+    int32_t entry;
+  };
+  std::vector<Candidate> cand;
 };
 
 Scratch& scratch() {
@@ -63,15 +65,6 @@ double chord2_bound(double km) {
     return s * s * 4.0 + MARGIN;
   }
   return INF;
-}
-
-double worst(std::span<const double> distances) {
-  double w = distances[0];
-  for (const double v : distances) {
-    if (std::isnan(v)) return v;
-    if (v > w) w = v;
-  }
-  return w;
 }
 
 AirportIndex::AirportIndex(std::span<const double> lat_column, std::span<const double> lng_column,
@@ -125,6 +118,7 @@ size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<dou
   s.d.clear();
   s.i.clear();
   s.kth.clear();
+  s.cand.clear();
   if (k <= 0 || tree.root < 0) return 0;
 
   double q[3];
@@ -139,88 +133,70 @@ size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<dou
     antipodal = entry_near(-q[0], -q[1], -q[2]);
   }
 
+  // Candidates are kept by squared chord, and the bound follows the k-th smallest chord met
+  // so far, padded by MARGIN: the chord grows with great-circle distance, and the margin
+  // covers the rounding between the two, so no entry beyond the bound can be among the k
+  // nearest (nor within max_km when those k are not). Distances are computed at the end, for
+  // the candidates within the final bound only.
   const auto wanted = static_cast<uint64_t>(k);
   const auto visit_leaf = [&](int64_t node) {
-    // The leaf's entries in chord order, so a good first one tightens the bound for the rest.
-    double chord[NODE_SIZE];
-    int32_t entry[NODE_SIZE];
-    int n = 0;
     for (int32_t c = tree.first[node], end = c + tree.count[node]; c < end; ++c) {
       const int32_t p = tree.kids[c];
       const double d = tree.dist3(p, q[0], q[1], q[2]);
       if (d > bound) continue;
-      int j = n++;
-      for (; j > 0 && chord[j - 1] > d; --j) {
-        chord[j] = chord[j - 1];
-        entry[j] = entry[j - 1];
-      }
-      chord[j] = d;
-      entry[j] = p;
-    }
-    for (int j = 0; j < n && !(chord[j] > bound); ++j) {
-      const auto p = static_cast<size_t>(entry[j]);
-      const int32_t id = ids[p];
-      const double dist = haversine_cos(lat, lng, cos_lat, lats[id], lngs[id], coslat[p]);
-      if (max_km && !(dist <= *max_km)) continue;
-      s.d.push_back(dist);
-      s.i.push_back(id);
-      if (antipodal || std::isnan(dist)) continue;
-      // The k best distances so far, largest on top.
+      s.cand.push_back({d, p});
+      if (antipodal) continue;
+      // The k smallest chords so far, largest on top.
       if (s.kth.size() < wanted) {
-        s.kth.push_back(dist);
+        s.kth.push_back(d);
         std::push_heap(s.kth.begin(), s.kth.end());
-      } else if (dist < s.kth.front()) {
+      } else if (d < s.kth.front()) {
         std::pop_heap(s.kth.begin(), s.kth.end());
-        s.kth.back() = dist;
+        s.kth.back() = d;
         std::push_heap(s.kth.begin(), s.kth.end());
       } else {
         continue;
       }
-      if (s.kth.size() == wanted) {
-        const double tighter = chord2_bound(s.kth.front());
-        if (tighter < bound) bound = tighter;
+      if (s.kth.size() == wanted && s.kth.front() + MARGIN < bound) {
+        bound = s.kth.front() + MARGIN;
       }
     }
   };
 
-  // First a dive to the leaf that looks nearest, for a bound that keeps most of the tree out
-  // of the heap; then a best-first walk over the nodes by squared chord length (it grows with
-  // great-circle distance, so trigonometry runs only for entries that survive the bound). The
-  // bound follows the k-th best distance found so far, padded by MARGIN against rounding, so
-  // every entry that could still be among the k nearest is evaluated: the result is the exact
-  // k nearest whatever order the entries are met in.
-  int64_t dived = tree.root;
-  while (!tree.leaf[dived]) {
-    int64_t best = -1;
-    double best_d = INF;
-    for (int32_t c = tree.first[dived], end = c + tree.count[dived]; c < end; ++c) {
-      const double d = tree.mindist3(tree.kids[c], q[0], q[1], q[2]);
-      if (best < 0 || d < best_d) {
-        best = tree.kids[c];
-        best_d = d;
-      }
-    }
-    dived = best;
-  }
-  visit_leaf(dived);
-
-  MinHeap& heap = s.heap;
-  heap.clear();
-  heap.push(tree.mindist3(tree.root, q[0], q[1], q[2]), tree.root);
-  while (!heap.empty()) {
-    const double key = heap.top_d();
-    const int64_t node = heap.top_r();
-    heap.pop();
-    if (key > bound) break;
+  // Depth first, nearest child first, so the first descent finds good candidates early and
+  // the bound prunes the rest of the tree. The result does not depend on the order entries
+  // are met in: every entry that could be among the k nearest is a candidate.
+  const auto visit = [&](const auto& self, int64_t node) -> void {
     if (tree.leaf[node]) {
-      if (node != dived) visit_leaf(node);
-      continue;
+      visit_leaf(node);
+      return;
     }
+    double gap[NODE_SIZE];
+    int32_t child[NODE_SIZE];
+    int n = 0;
     for (int32_t c = tree.first[node], end = c + tree.count[node]; c < end; ++c) {
-      const int32_t child = tree.kids[c];
-      const double d = tree.mindist3(child, q[0], q[1], q[2]);
-      if (!(d > bound)) heap.push(d, child);
+      const int32_t kid = tree.kids[c];
+      const double d = tree.mindist3(kid, q[0], q[1], q[2]);
+      if (d > bound) continue;
+      int j = n++;
+      for (; j > 0 && gap[j - 1] > d; --j) {
+        gap[j] = gap[j - 1];
+        child[j] = child[j - 1];
+      }
+      gap[j] = d;
+      child[j] = kid;
     }
+    for (int j = 0; j < n && !(gap[j] > bound); ++j) self(self, child[j]);
+  };
+  if (!(tree.mindist3(tree.root, q[0], q[1], q[2]) > bound)) visit(visit, tree.root);
+
+  for (const auto& [chord, p] : s.cand) {
+    if (chord > bound) continue;
+    const int32_t id = ids[static_cast<size_t>(p)];
+    const double dist = haversine_cos(lat, lng, cos_lat, lats[id], lngs[id], coslat[p]);
+    if (max_km && !(dist <= *max_km)) continue;
+    s.d.push_back(dist);
+    s.i.push_back(id);
   }
 
   // More candidates than k may have arrived while within the bound: order all, keep k.

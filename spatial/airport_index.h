@@ -28,8 +28,6 @@ double sqrt_or_nan(double v);
 // Squared unit-sphere chord for a great-circle distance, padded by MARGIN; INF from half the
 // circumference on (and for NaN).
 double chord2_bound(double km);
-// Largest value of a non-empty list; NaN when any value is NaN.
-double worst(std::span<const double> distances);
 
 class AirportIndex {
  public:
@@ -59,8 +57,8 @@ class AirportIndex {
   std::span<const double> lats;
   std::span<const double> lngs;
   std::vector<int32_t> ids;
-  std::vector<double> coords;  // unit vectors, three per entry, in ids order
-  std::vector<double> coslat;  // cos of each entry's latitude, for the distance
+  std::vector<double> coords;   // unit vectors, three per entry, in ids order
+  std::vector<double> coslat;   // cos of each entry's latitude, for the distance
   std::vector<int32_t> zorder;  // entries by ascending z, and their z values
   std::vector<double> zs;
   RTree tree;
