@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace Gantrix {
 namespace {
@@ -93,12 +94,12 @@ AirportIndex::AirportIndex(const AirportIndex& table, std::vector<int32_t> cover
 }
 
 void AirportIndex::index_z() {
-  zorder.resize(ids.size());
-  for (size_t j = 0; j < ids.size(); ++j) zorder[j] = static_cast<int32_t>(j);
-  std::sort(zorder.begin(), zorder.end(),
-            [&](int32_t a, int32_t b) { return coords[a * 3 + 2] < coords[b * 3 + 2]; });
+  std::vector<std::pair<double, int32_t>> keyed(ids.size());
+  for (size_t j = 0; j < ids.size(); ++j) keyed[j] = {coords[j * 3 + 2], static_cast<int32_t>(j)};
+  std::sort(keyed.begin(), keyed.end());
   zs.resize(ids.size());
-  for (size_t j = 0; j < ids.size(); ++j) zs[j] = coords[static_cast<size_t>(zorder[j]) * 3 + 2];
+  zorder.resize(ids.size());
+  for (size_t j = 0; j < ids.size(); ++j) std::tie(zs[j], zorder[j]) = keyed[j];
 }
 
 bool AirportIndex::entry_near(double x, double y, double z) const {

@@ -3,27 +3,31 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <utility>
 
 namespace Gantrix {
 namespace {
 
 // Sort-tile-recursive order of positions: sort by the centre on this axis (ties by position),
-// cut into slabs sized so the slabs tile the remaining axes evenly, recurse per slab.
+// cut into slabs sized so the slabs tile the remaining axes evenly, recurse per slab. The
+// keys are sorted beside their positions, so the sort reads contiguous memory.
 void str_order(std::vector<int32_t>::iterator begin, std::vector<int32_t>::iterator end, int axis,
-               int dims, const std::vector<double>& centres) {
-  std::sort(begin, end, [&](int32_t a, int32_t b) {
-    const double ca = centres[static_cast<size_t>(a) * dims + axis];
-    const double cb = centres[static_cast<size_t>(b) * dims + axis];
-    return ca < cb || (ca == cb && a < b);
-  });
-  if (axis == dims - 1) return;
+               int dims, const std::vector<double>& centres,
+               std::vector<std::pair<double, int32_t>>& keyed) {
   const int64_t n = end - begin;
+  keyed.clear();
+  for (auto it = begin; it != end; ++it) {
+    keyed.emplace_back(centres[static_cast<size_t>(*it) * dims + axis], *it);
+  }
+  std::sort(keyed.begin(), keyed.end());
+  for (int64_t i = 0; i < n; ++i) begin[i] = keyed[static_cast<size_t>(i)].second;
+  if (axis == dims - 1) return;
   const int64_t p = (n + NODE_SIZE - 1) / NODE_SIZE;
   const auto s = static_cast<int64_t>(
       std::ceil(std::pow(static_cast<double>(p), 1.0 / static_cast<double>(dims - axis))));
   const int64_t slab = NODE_SIZE * ((p + s - 1) / s);
   for (int64_t i = 0; i < n; i += slab) {
-    str_order(begin + i, begin + std::min(n, i + slab), axis + 1, dims, centres);
+    str_order(begin + i, begin + std::min(n, i + slab), axis + 1, dims, centres, keyed);
   }
 }
 
@@ -57,7 +61,9 @@ std::vector<int32_t> RTree::pack(const std::vector<int32_t>& members, bool leaf_
   }
   std::vector<int32_t> order(m);
   std::iota(order.begin(), order.end(), 0);
-  str_order(order.begin(), order.end(), 0, dims, centres);
+  std::vector<std::pair<double, int32_t>> keyed;
+  keyed.reserve(m);
+  str_order(order.begin(), order.end(), 0, dims, centres, keyed);
 
   std::vector<int32_t> result;
   result.reserve((m + NODE_SIZE - 1) / NODE_SIZE);
