@@ -124,16 +124,19 @@ const index = features
       }),
     };
   });
-function lookup(lng, lat) {
+// The feature holding a point, as the library decides it: even-odd over all rings of a feature
+// (latitude half-open, the crossing computed in the library's order), the smallest holding
+// ring's box wins.
+function lookupIn(features, lng, lat) {
   let best = null, bestArea = Infinity;
-  for (const f of index) {
+  for (const f of features) {
     let inside = false, smallest = Infinity;
     for (const { ring, bb, area } of f.rings) {
-      if (lng < bb[0] || lng > bb[2] || lat < bb[1] || lat > bb[3]) continue;
+      if (lng < bb[0] || lng > bb[2] || lat < bb[1] || lat >= bb[3]) continue;
       let c = false;
       for (let i = 0, j = ring.length - 1; i < ring.length; j = i++) {
         const [xi, yi] = ring[i], [xj, yj] = ring[j];
-        if (yi > lat !== yj > lat && lng < ((xj - xi) * (lat - yi)) / (yj - yi) + xi) c = !c;
+        if (yi > lat !== yj > lat && lng < xi + ((lat - yi) * (xj - xi)) / (yj - yi)) c = !c;
       }
       if (c) {
         inside = !inside;
@@ -147,6 +150,7 @@ function lookup(lng, lat) {
   }
   return best;
 }
+const lookup = (lng, lat) => lookupIn(index, lng, lat);
 
 const places = [
   // antimeridian: Fiji and Russia are cut, not wrapped around the world
@@ -226,29 +230,7 @@ const DIRECTIONS = [
   [-1, 0], [-0.92, -0.38], [-0.71, -0.71], [-0.38, -0.92], [0, -1], [0.38, -0.92], [0.71, -0.71], [0.92, -0.38],
 ];
 const coded = index.filter((f) => f.code !== "-99");
-function lookupCoded(lng, lat) {
-  let best = null, bestArea = Infinity;
-  for (const f of coded) {
-    let inside = false, smallest = Infinity;
-    for (const { ring, bb, area } of f.rings) {
-      if (lng < bb[0] || lng > bb[2] || lat < bb[1] || lat >= bb[3]) continue;
-      let c = false;
-      for (let i = 0, j = ring.length - 1; i < ring.length; j = i++) {
-        const [xi, yi] = ring[i], [xj, yj] = ring[j];
-        if (yi > lat !== yj > lat && lng < xi + ((lat - yi) * (xj - xi)) / (yj - yi)) c = !c;
-      }
-      if (c) {
-        inside = !inside;
-        smallest = Math.min(smallest, area);
-      }
-    }
-    if (inside && smallest < bestArea) {
-      best = f.code;
-      bestArea = smallest;
-    }
-  }
-  return best;
-}
+const lookupCoded = (lng, lat) => lookupIn(coded, lng, lat);
 function kmBetween(lat1, lng1, lat2, lng2) {
   const r = Math.PI / 180;
   const h = Math.sin(((lat2 - lat1) * r) / 2) ** 2 + Math.cos(lat1 * r) * Math.cos(lat2 * r) * Math.sin(((lng2 - lng1) * r) / 2) ** 2;
