@@ -21,6 +21,12 @@ class Rings {
   // north and east sides as outside.
   [[nodiscard]] bool contains(int64_t r, double x, double y) const;
 
+  // Area of ring r's bounding box in square degrees: among overlapping outlines, the smaller
+  // innermost ring wins.
+  [[nodiscard]] double box_area(int64_t r) const {
+    return (max_lat[r] - min_lat[r]) * (max_lng[r] - min_lng[r]);
+  }
+
   [[nodiscard]] int64_t size() const { return static_cast<int64_t>(first.size()); }
   [[nodiscard]] size_t bytes() const;
 

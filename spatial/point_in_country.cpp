@@ -83,8 +83,7 @@ bool in_ring_box(const State& s, int32_t p, double x, double y) {
 void add_ring(const State& s, int32_t p, double x, double y, std::vector<FeatureHit>& hits) {
   const int32_t r = s.ring_entry[p];
   if (!s.rings.contains(r, x, y)) return;
-  const Rings& g = s.rings;
-  const double area = (g.max_lat[r] - g.min_lat[r]) * (g.max_lng[r] - g.min_lng[r]);
+  const double area = s.rings.box_area(r);
   const int64_t f = s.ring_feature[r];
   for (FeatureHit& h : hits) {
     if (h.feature == f) {
@@ -171,8 +170,7 @@ double innermost_ring(const State& s, int64_t f, double x, double y) {
   for (int64_t r = r0, end = r0 + s.feature_rings[f]; r < end; ++r) {
     if (!rings.contains(r, x, y)) continue;
     odd = !odd;
-    const double area =
-        (rings.max_lat[r] - rings.min_lat[r]) * (rings.max_lng[r] - rings.min_lng[r]);
+    const double area = rings.box_area(r);
     if (area < best) best = area;
   }
   return odd ? best : -1.0;
