@@ -76,7 +76,7 @@ AirportIndex::AirportIndex(std::span<const double> lat_column, std::span<const d
   for (size_t j = 0; j < ids.size(); ++j) {
     coslat[j] = unit_vector(lats[ids[j]], lngs[ids[j]], &coords[j * 3]);
   }
-  tree = RTree(3, coords, coords);
+  tree = KdTree(coords);
   index_z();
 }
 
@@ -89,7 +89,7 @@ AirportIndex::AirportIndex(const AirportIndex& table, std::vector<int32_t> cover
     std::copy_n(&table.coords[id * 3], 3, &coords[j * 3]);
     coslat[j] = table.coslat[id];
   }
-  tree = RTree(3, coords, coords);
+  tree = KdTree(coords);
   index_z();
 }
 
@@ -105,22 +105,26 @@ void AirportIndex::index_z() {
 bool AirportIndex::entry_near(double x, double y, double z) const {
   // An entry within squared distance MARGIN differs from the point by at most sqrt(MARGIN)
   // (about 3.2e-5) in z, so only the entries in that slice of the z order need the exact
-  // test; the answer is the tree's any_within3, without the walk.
+  // test.
   constexpr double kSlice = 4e-5;
   auto it = std::lower_bound(zs.begin(), zs.end(), z - kSlice);
   for (; it != zs.end() && *it <= z + kSlice; ++it) {
-    if (tree.dist3(zorder[static_cast<size_t>(it - zs.begin())], x, y, z) <= MARGIN) return true;
+    const double* p =
+        &coords[static_cast<size_t>(zorder[static_cast<size_t>(it - zs.begin())]) * 3];
+    const double dx = p[0] - x, dy = p[1] - y, dz = p[2] - z;
+    if ((dx * dx + dy * dy) + dz * dz <= MARGIN) return true;
   }
   return false;
 }
 
-size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<double> max_km) const {
+size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<double> max_km,
+                            bool id_only) const {
   Scratch& s = scratch();
   s.d.clear();
   s.i.clear();
   s.kth.clear();
   s.cand.clear();
-  if (k <= 0 || tree.root < 0) return 0;
+  if (k <= 0 || tree.points.empty()) return 0;
 
   double q[3];
   const double cos_lat = unit_vector(lat, lng, q);
@@ -138,58 +142,65 @@ size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<dou
   // so far, padded by MARGIN: the chord grows with great-circle distance, and the margin
   // covers the rounding between the two, so no entry beyond the bound can be among the k
   // nearest (nor within max_km when those k are not). Distances are computed at the end, for
-  // the candidates within the final bound only.
+  // the candidates within the final bound only. The result does not depend on the order
+  // entries are met in.
   const auto wanted = static_cast<uint64_t>(k);
-  const auto visit_leaf = [&](int64_t node) {
-    for (int32_t c = tree.first[node], end = c + tree.count[node]; c < end; ++c) {
-      const int32_t p = tree.kids[c];
-      const double d = tree.dist3(p, q[0], q[1], q[2]);
-      if (d > bound) continue;
-      s.cand.push_back({d, p});
-      if (antipodal) continue;
-      // The k smallest chords so far, largest on top.
-      if (s.kth.size() < wanted) {
-        s.kth.push_back(d);
-        std::push_heap(s.kth.begin(), s.kth.end());
-      } else if (d < s.kth.front()) {
-        std::pop_heap(s.kth.begin(), s.kth.end());
-        s.kth.back() = d;
-        std::push_heap(s.kth.begin(), s.kth.end());
-      } else {
-        continue;
+  const KdTree::Point* pts = tree.points.data();
+  if (wanted == 1 && !antipodal) {
+    tree.walk(q, bound, [&](int32_t begin, int32_t end) {
+      for (int32_t j = begin; j < end; ++j) {
+        const KdTree::Point& p = pts[j];
+        const double dx = p.x - q[0], dy = p.y - q[1], dz = p.z - q[2];
+        const double d = (dx * dx + dy * dy) + dz * dz;
+        if (d > bound) continue;
+        s.cand.push_back({d, p.entry});
+        if (d + MARGIN < bound) bound = d + MARGIN;
       }
-      if (s.kth.size() == wanted && s.kth.front() + MARGIN < bound) {
-        bound = s.kth.front() + MARGIN;
+    });
+  } else {
+    tree.walk(q, bound, [&](int32_t begin, int32_t end) {
+      for (int32_t j = begin; j < end; ++j) {
+        const KdTree::Point& p = pts[j];
+        const double dx = p.x - q[0], dy = p.y - q[1], dz = p.z - q[2];
+        const double d = (dx * dx + dy * dy) + dz * dz;
+        if (d > bound) continue;
+        s.cand.push_back({d, p.entry});
+        if (antipodal) continue;
+        // The k smallest chords so far, largest on top.
+        if (s.kth.size() < wanted) {
+          s.kth.push_back(d);
+          std::push_heap(s.kth.begin(), s.kth.end());
+        } else if (d < s.kth.front()) {
+          std::pop_heap(s.kth.begin(), s.kth.end());
+          s.kth.back() = d;
+          std::push_heap(s.kth.begin(), s.kth.end());
+        } else {
+          continue;
+        }
+        if (s.kth.size() == wanted && s.kth.front() + MARGIN < bound) {
+          bound = s.kth.front() + MARGIN;
+        }
       }
-    }
-  };
+    });
+  }
 
-  // Depth first, nearest child first, so the first descent finds good candidates early and
-  // the bound prunes the rest of the tree. The result does not depend on the order entries
-  // are met in: every entry that could be among the k nearest is a candidate.
-  const auto visit = [&](const auto& self, int64_t node) -> void {
-    if (tree.leaf[node]) {
-      visit_leaf(node);
-      return;
+  // Without a finite distance limit a lone candidate is the answer whatever its distance
+  // (which is never NaN), so a caller that wants only the id does not pay for it.
+  if (id_only && (!max_km || *max_km == INF)) {
+    int32_t lone = -1;
+    int within = 0;
+    for (const auto& [chord, p] : s.cand) {
+      if (chord > bound) continue;
+      lone = p;
+      if (++within > 1) break;
     }
-    double gap[NODE_SIZE];
-    int32_t child[NODE_SIZE];
-    int n = 0;
-    for (int32_t c = tree.first[node], end = c + tree.count[node]; c < end; ++c) {
-      const int32_t kid = tree.kids[c];
-      const double d = tree.mindist3(kid, q[0], q[1], q[2]);
-      if (d > bound) continue;
-      int j = n++;
-      for (; j > 0 && gap[j - 1] > d; --j) {
-        gap[j] = gap[j - 1];
-        child[j] = child[j - 1];
-      }
-      gap[j] = d;
-      child[j] = kid;
+    if (within == 1) {
+      s.d.push_back(0.0);
+      s.i.push_back(ids[static_cast<size_t>(lone)]);
+      s.order.assign(1, 0);
+      return 1;
     }
-    for (int j = 0; j < n && !(gap[j] > bound); ++j) self(self, child[j]);
-  };
-  if (!(tree.mindist3(tree.root, q[0], q[1], q[2]) > bound)) visit(visit, tree.root);
+  }
 
   for (const auto& [chord, p] : s.cand) {
     if (chord > bound) continue;
@@ -221,7 +232,7 @@ size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<dou
 }
 
 Hits AirportIndex::nearest(double lat, double lng, int64_t k, std::optional<double> max_km) const {
-  const size_t kept = search(lat, lng, k, max_km);
+  const size_t kept = search(lat, lng, k, max_km, false);
   const Scratch& s = scratch();
   Hits hits;
   hits.d.reserve(kept);
@@ -234,7 +245,7 @@ Hits AirportIndex::nearest(double lat, double lng, int64_t k, std::optional<doub
 }
 
 int64_t AirportIndex::nearest_one(double lat, double lng, std::optional<double> max_km) const {
-  if (search(lat, lng, 1, max_km) == 0) return -1;
+  if (search(lat, lng, 1, max_km, true) == 0) return -1;
   const Scratch& s = scratch();
   return s.i[s.order[0]];
 }

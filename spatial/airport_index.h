@@ -1,5 +1,5 @@
 // Nearest airports to a coordinate, with great-circle distances in kilometres. Airports are
-// points on the unit sphere in a 3-d RTree, so the search needs no special case for the
+// points on the unit sphere in a 3-d tree, so the search needs no special case for the
 // antimeridian or the poles.
 #pragma once
 
@@ -8,7 +8,8 @@
 #include <span>
 #include <vector>
 
-#include "spatial/rtree.h"
+#include "api/constants.h"
+#include "spatial/kd_tree.h"
 
 namespace Gantrix {
 
@@ -61,14 +62,16 @@ class AirportIndex {
   std::vector<double> coslat;   // cos of each entry's latitude, for the distance
   std::vector<int32_t> zorder;  // entries by ascending z, and their z values
   std::vector<double> zs;
-  RTree tree;
+  KdTree tree;
 
  private:
   void index_z();
   // Whether some entry lies within squared distance MARGIN of (x, y, z).
   [[nodiscard]] bool entry_near(double x, double y, double z) const;
-  // Runs the search into the thread's scratch lists; returns how many hits it kept.
-  size_t search(double lat, double lng, int64_t k, std::optional<double> max_km) const;
+  // Runs the search into the thread's scratch lists; returns how many hits it kept. With
+  // id_only, a lone candidate that needs no distance check comes back without its distance.
+  size_t search(double lat, double lng, int64_t k, std::optional<double> max_km,
+                bool id_only) const;
 };
 
 }  // namespace Gantrix

@@ -1,0 +1,59 @@
+#include "spatial/kd_tree.h"
+
+#include <algorithm>
+
+namespace Gantrix {
+
+KdTree::KdTree(std::span<const double> xyz) {
+  const size_t n = xyz.size() / 3;
+  points.resize(n);
+  for (size_t i = 0; i < n; ++i) {
+    points[i] = {xyz[i * 3], xyz[i * 3 + 1], xyz[i * 3 + 2], static_cast<int32_t>(i)};
+  }
+  if (n == 0) return;
+  nodes.reserve(2 * (n / (LEAF / 2) + 1));
+  build(0, static_cast<int32_t>(n));
+}
+
+int32_t KdTree::build(int32_t begin, int32_t end) {
+  const auto self = static_cast<int32_t>(nodes.size());
+  nodes.push_back({0.0, 0.0, -1, -1, begin, end});
+  if (end - begin <= LEAF) return self;
+
+  const auto first = points.begin() + begin, last = points.begin() + end;
+  double lo[3] = {first->x, first->y, first->z}, hi[3] = {lo[0], lo[1], lo[2]};
+  for (auto it = first; it != last; ++it) {
+    const double c[3] = {it->x, it->y, it->z};
+    for (int a = 0; a < 3; ++a) {
+      lo[a] = std::min(lo[a], c[a]);
+      hi[a] = std::max(hi[a], c[a]);
+    }
+  }
+  int axis = 0;
+  for (int a = 1; a < 3; ++a) {
+    if (hi[a] - lo[a] > hi[axis] - lo[axis]) axis = a;
+  }
+  const auto coord = [axis](const Point& p) { return axis == 0 ? p.x : axis == 1 ? p.y : p.z; };
+  // Ties by entry, so the layout does not depend on the library's selection algorithm.
+  const auto mid = first + (end - begin) / 2;
+  std::nth_element(first, mid, last, [&](const Point& l, const Point& r) {
+    const double cl = coord(l), cr = coord(r);
+    return cl < cr || (cl == cr && l.entry < r.entry);
+  });
+  double left_max = coord(*first);
+  for (auto it = first; it != mid; ++it) left_max = std::max(left_max, coord(*it));
+  double right_min = coord(*mid);
+  for (auto it = mid; it != last; ++it) right_min = std::min(right_min, coord(*it));
+
+  const auto split = static_cast<int32_t>(mid - points.begin());
+  build(begin, split);
+  const int32_t right = build(split, end);
+  Node& node = nodes[static_cast<size_t>(self)];
+  node.lo = left_max;
+  node.hi = right_min;
+  node.axis = axis;
+  node.right = right;
+  return self;
+}
+
+}  // namespace Gantrix
