@@ -35,24 +35,35 @@ Located nearest_in_country(const State& s, double lat, double lng) {
   return {*code, id, ""};
 }
 
+namespace {
+
+std::string error_document(std::string_view message) {
+  std::string out("{\"error\":");
+  append_json_str(out, message);
+  out.push_back('}');
+  return out;
+}
+
+}  // namespace
+
+// The expected failures (bad input, no country, no airport) are answered directly: an
+// exception costs more than a whole lookup, and sea points fail often.
 std::string GantrixExt::find(double lat, double lng) {
-  std::string out;
+  if (!valid_coords(lat, lng)) return error_document("invalid coordinates");
+  lng = normalize_lng(lng);
+  const State* s = nullptr;
   try {
-    if (!valid_coords(lat, lng)) throw Error("invalid coordinates");
-    lng = normalize_lng(lng);
-    const State& s = state();
-    const Located loc = nearest_in_country(s, lat, lng);
-    if (loc.index < 0) throw Error(loc.error);
-    out.append("{\"code\":");
-    append_json_str(out, composite_code(s, loc.index));
-    out.append(",\"name\":");
-    append_json_str(out, display_name(s, loc.index));
-    out.push_back('}');
+    s = &state();
   } catch (const Error& e) {
-    out.assign("{\"error\":");
-    append_json_str(out, e.what());
-    out.push_back('}');
+    return error_document(e.what());
   }
+  const Located loc = nearest_in_country(*s, lat, lng);
+  if (loc.index < 0) return error_document(loc.error);
+  std::string out("{\"code\":");
+  append_json_str(out, composite_code(*s, loc.index));
+  out.append(",\"name\":");
+  append_json_str(out, display_name(*s, loc.index));
+  out.push_back('}');
   return out;
 }
 
