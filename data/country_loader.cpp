@@ -186,6 +186,7 @@ void State::parse_countries(std::string_view src) {
   if (!features_seen) throw Error("countries parse: missing field `features`");
   country_tree = RTree(2, env_lo, env_hi);
   index_rings();
+  country_cells = CountryCells(*this);
 }
 
 void State::index_rings() {

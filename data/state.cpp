@@ -113,7 +113,7 @@ size_t State::bytes() const {
             grid_box.capacity()) *
                sizeof(int32_t) +
            feature_envelope.capacity() * sizeof(int64_t) +
-           (ring_lo.capacity() + ring_hi.capacity()) * sizeof(double);
+           (ring_lo.capacity() + ring_hi.capacity()) * sizeof(double) + country_cells.bytes();
   for (const auto& [code, index] : airports_by_country) total += sizeof code + index.bytes() + 16;
   return total;
 }

@@ -14,6 +14,7 @@
 
 #include "data/rings.h"
 #include "spatial/airport_index.h"
+#include "spatial/country_cells.h"
 #include "spatial/rtree.h"
 
 namespace Gantrix {
@@ -114,6 +115,7 @@ class State {
   std::vector<double> ring_hi;            // per indexed box: max longitude, max latitude
   std::vector<int32_t> grid_start;        // per cell (row-major, then one more): into grid_box
   std::vector<int32_t> grid_box;          // indexed boxes, cell after cell
+  CountryCells country_cells;             // the exact test's answer where a cell fixes it
 
  private:
   // Clamped, so probes past the poles or the antimeridian land in the edge cells; rounding

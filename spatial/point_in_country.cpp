@@ -192,6 +192,8 @@ std::optional<std::string_view> special_country(double lat, double lng) {
 }
 
 std::optional<std::string_view> country_exact(const State& s, double lat, double lng) {
+  const int16_t e = s.country_cells.at(lng, lat);
+  if (e != CountryCells::MIXED) return code_of(s, e);
   return code_of(s, exact_envelope(s, lng, lat));
 }
 
@@ -227,6 +229,10 @@ std::optional<std::string_view> find_country_code(const State& s, double lat, do
     for (size_t d = 0; d < DIRECTIONS.size(); d += 2) {
       const double y = lat + DIRECTIONS[d] * r;
       const double x = lng + DIRECTIONS[d + 1] * r;
+      if (const int16_t e = s.country_cells.at(x, y); e != CountryCells::MIXED) {
+        if (auto code = code_of(s, e)) return code;
+        continue;
+      }
       sc.hits.clear();
       for (const int32_t p : sc.ring) {
         if (in_ring_box(s, p, x, y)) add_ring(s, p, x, y, sc.hits);

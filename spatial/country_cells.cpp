@@ -1,0 +1,189 @@
+#include "spatial/country_cells.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#include "data/state.h"
+
+namespace Gantrix {
+namespace {
+
+// How near an edge may come to a cell before the cell counts as mixed: far above the
+// rounding of a crossing (about 1e-13 degrees) and of a point's cell number.
+constexpr double kNear = 1e-7;
+
+int column(double x) {
+  const double f = std::floor((x + 180.0) * CountryCells::PER_DEGREE);
+  return static_cast<int>(std::clamp(f, 0.0, CountryCells::W - 1.0));
+}
+int row(double y) {
+  const double f = std::floor((y + 90.0) * CountryCells::PER_DEGREE);
+  return static_cast<int>(std::clamp(f, 0.0, CountryCells::H - 1.0));
+}
+double cell_x(int cx) { return -180.0 + static_cast<double>(cx) / CountryCells::PER_DEGREE; }
+double cell_y(int cy) { return -90.0 + static_cast<double>(cy) / CountryCells::PER_DEGREE; }
+
+struct Hit {
+  int64_t feature;
+  bool odd;
+  double area;
+};
+
+}  // namespace
+
+CountryCells::CountryCells(const State& s) {
+  if (s.env_feature.size() > static_cast<size_t>(std::numeric_limits<int16_t>::max())) return;
+  const Rings& rings = s.rings;
+  std::vector<int16_t> grid(static_cast<size_t>(W) * H, NONE);
+
+  // Cells an edge comes near, and for each row the indexed rings spanning it.
+  std::vector<int32_t> row_start(H + 1, 0), row_ring;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (size_t p = 0; p < s.ring_entry.size(); ++p) {
+      const int64_t r = s.ring_entry[p];
+      if (!(std::isfinite(rings.min_lat[r]) && std::isfinite(rings.max_lat[r]))) return;
+      for (int cy = row(rings.min_lat[r]), end = row(rings.max_lat[r]); cy <= end; ++cy) {
+        if (pass == 0) {
+          ++row_start[cy + 1];
+        } else {
+          row_ring[static_cast<size_t>(row_start[cy]++)] = static_cast<int32_t>(p);
+        }
+      }
+    }
+    if (pass == 0) {
+      for (int cy = 0; cy < H; ++cy) row_start[cy + 1] += row_start[cy];
+      row_ring.resize(static_cast<size_t>(row_start[H]));
+    } else {
+      for (int cy = H; cy > 0; --cy) row_start[cy] = row_start[cy - 1];
+      row_start[0] = 0;
+    }
+  }
+  for (const int32_t r : s.ring_entry) {
+    const int64_t base = rings.first[r], n = rings.n[r];
+    for (int64_t v = 0; v < n; ++v) {
+      const int64_t a = base + (v == 0 ? n - 1 : v - 1), b = base + v;
+      const double xa = rings.xs[a], ya = rings.ys[a], xb = rings.xs[b], yb = rings.ys[b];
+      // Odd coordinates (only a hand-made dataset has them) leave every cell to the test.
+      if (!(std::isfinite(xa) && std::isfinite(ya) && std::isfinite(xb) && std::isfinite(yb))) {
+        return;
+      }
+      const int x0 = column(std::min(xa, xb) - kNear), x1 = column(std::max(xa, xb) + kNear);
+      const int y0 = row(std::min(ya, yb) - kNear), y1 = row(std::max(ya, yb) + kNear);
+      for (int cy = y0; cy <= y1; ++cy) {
+        std::fill(&grid[static_cast<size_t>(cy) * W + x0],
+                  &grid[static_cast<size_t>(cy) * W + x1] + 1, MIXED);
+      }
+    }
+  }
+
+  // The other cells, row by row: a ring holds a cell's centre when an odd number of its
+  // crossings with the centre line lie east of it, the ring test's own count. Most cells are
+  // held by one ring or none; the few held by more (lakes, islands in them, overlapping
+  // outlines) list the further rings aside.
+  std::vector<int64_t> ring_envelope(s.ring_entry.size());
+  for (size_t p = 0; p < s.ring_entry.size(); ++p) {
+    ring_envelope[p] = s.feature_envelope[s.ring_feature[s.ring_entry[p]]];
+  }
+  std::vector<double> cross;
+  std::vector<uint8_t> held(W, 0);
+  std::vector<int32_t> first_ring(W, -1);
+  std::vector<std::pair<int32_t, int32_t>> more;  // (column, indexed ring)
+  std::vector<Hit> hits;
+  for (int cy = 0; cy < H; ++cy) {
+    const double y = cell_y(cy) + 0.5 / PER_DEGREE;
+    int16_t* line = &grid[static_cast<size_t>(cy) * W];
+    more.clear();
+    for (int32_t k = row_start[cy]; k < row_start[cy + 1]; ++k) {
+      const int32_t p = row_ring[static_cast<size_t>(k)];
+      const int64_t r = s.ring_entry[static_cast<size_t>(p)];
+      if (y < rings.min_lat[r] || y >= rings.max_lat[r]) continue;
+      cross.clear();
+      const int64_t g = rings.band0[r] + rings.band_of(r, y);
+      const int64_t base = rings.first[r], last = rings.n[r] - 1;
+      for (int64_t e = rings.bstart[g]; e < rings.bstart[g + 1]; ++e) {
+        const int64_t v = rings.edges[e];
+        const int64_t b = base + v, a = base + (v == 0 ? last : v - 1);
+        const double yb = rings.ys[b], ya = rings.ys[a];
+        if ((yb > y) != (ya > y)) {
+          cross.push_back(rings.xs[b] + ((y - yb) * (rings.xs[a] - rings.xs[b])) / (ya - yb));
+        }
+      }
+      std::sort(cross.begin(), cross.end());
+      // Centres x with an odd count of crossings beyond them: cross[2i] <= x < cross[2i+1]
+      // (an odd total, impossible for a closed ring, would leave the last span open).
+      if (cross.size() % 2 != 0) cross.push_back(std::numeric_limits<double>::infinity());
+      for (size_t i = 0; i < cross.size(); i += 2) {
+        int cx = std::max(0, column(cross[i]) - 1);
+        while (cx < W && cell_x(cx) + 0.5 / PER_DEGREE < cross[i]) ++cx;
+        for (; cx < W && cell_x(cx) + 0.5 / PER_DEGREE < cross[i + 1]; ++cx) {
+          if (line[cx] == MIXED) continue;
+          if (held[cx] == 0) {
+            held[cx] = 1;
+            first_ring[cx] = p;
+          } else {
+            more.emplace_back(cx, p);
+          }
+        }
+      }
+    }
+    std::sort(more.begin(), more.end());
+    auto next_more = more.begin();
+    for (int cx = 0; cx < W; ++cx) {
+      if (held[cx] == 0) continue;
+      held[cx] = 0;
+      const double x0 = cell_x(cx), x1 = cell_x(cx + 1), y0 = cell_y(cy), y1 = cell_y(cy + 1);
+      const auto holds_cell = [&](int64_t e) {
+        const size_t eb = static_cast<size_t>(e) * 2;
+        return s.env_lo[eb] < x0 && x1 < s.env_hi[eb] && s.env_lo[eb + 1] < y0 &&
+               y1 < s.env_hi[eb + 1];
+      };
+      if (next_more == more.end() || next_more->first != cx) {
+        // One ring: its feature holds the cell.
+        const int64_t e = ring_envelope[static_cast<size_t>(first_ring[cx])];
+        line[cx] = holds_cell(e) ? static_cast<int16_t>(e) : MIXED;
+        continue;
+      }
+      hits.clear();
+      const auto fold = [&](int32_t p) {
+        const int64_t r = s.ring_entry[static_cast<size_t>(p)];
+        const int64_t f = s.ring_feature[r];
+        const double area = rings.box_area(r);
+        for (Hit& h : hits) {
+          if (h.feature == f) {
+            h.odd = !h.odd;
+            h.area = std::min(h.area, area);
+            return;
+          }
+        }
+        hits.push_back({f, true, area});
+      };
+      fold(first_ring[cx]);
+      for (; next_more != more.end() && next_more->first == cx; ++next_more)
+        fold(next_more->second);
+      // The winner as the point test picks it; an envelope box that does not hold the whole
+      // cell would make the answer differ across it.
+      int64_t best = -1, best_feature = -1;
+      double best_area = 0.0;
+      bool mixed = false;
+      for (const Hit& h : hits) {
+        if (!h.odd) continue;
+        const int64_t e = s.feature_envelope[h.feature];
+        if (!holds_cell(e)) {
+          mixed = true;
+          break;
+        }
+        if (best < 0 || h.area < best_area || (h.area == best_area && h.feature < best_feature)) {
+          best = e;
+          best_feature = h.feature;
+          best_area = h.area;
+        }
+      }
+      line[cx] = mixed ? MIXED : static_cast<int16_t>(best);
+    }
+  }
+  cells = std::move(grid);
+}
+
+}  // namespace Gantrix

@@ -1,0 +1,40 @@
+// Quarter-degree cells that no outline edge comes near. Every point of such a cell lies inside
+// the same rings, so the exact outline test has one answer for the whole cell; it is worked
+// out once, at load, from the crossings of each ring with the cell rows' centre lines. Points
+// in the other cells (coasts and borders) take the ring test itself.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace Gantrix {
+
+class State;
+
+class CountryCells {
+ public:
+  static constexpr int PER_DEGREE = 4;
+  static constexpr int W = 360 * PER_DEGREE;
+  static constexpr int H = 180 * PER_DEGREE;
+  static constexpr int16_t NONE = -1;   // no envelope holds the cell
+  static constexpr int16_t MIXED = -2;  // an edge passes near: test the point itself
+
+  CountryCells() = default;
+  // Reads the State's rings and their grid index (which must be built).
+  explicit CountryCells(const State& s);
+
+  // The envelope holding every point of (x, y)'s cell, NONE, or MIXED (also off the map).
+  [[nodiscard]] int16_t at(double x, double y) const {
+    const double fx = (x + 180.0) * PER_DEGREE;
+    const double fy = (y + 90.0) * PER_DEGREE;
+    if (cells.empty() || !(fx >= 0.0 && fx < W && fy >= 0.0 && fy < H)) return MIXED;
+    return cells[static_cast<size_t>(fy) * W + static_cast<size_t>(fx)];
+  }
+
+  [[nodiscard]] size_t bytes() const { return cells.capacity() * sizeof(int16_t); }
+
+  std::vector<int16_t> cells;  // row-major from (-180, -90)
+};
+
+}  // namespace Gantrix
