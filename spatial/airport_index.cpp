@@ -20,6 +20,9 @@ struct Scratch {
   std::vector<Candidate> cand;
 };
 
+// Up to this many nearest, the k smallest chords are kept in a sorted array on the stack.
+constexpr uint64_t kSmallK = 16;
+
 Scratch& scratch() {
   thread_local Scratch s;
   return s;
@@ -100,6 +103,19 @@ void AirportIndex::index_z() {
   zs.resize(ids.size());
   zorder.resize(ids.size());
   for (size_t j = 0; j < ids.size(); ++j) std::tie(zs[j], zorder[j]) = keyed[j];
+  // About one slice per entry, a power of two so a slice's bounds are exact.
+  size_t slices = 1;
+  while (slices < ids.size()) slices *= 2;
+  zstart.assign(slices + 1, static_cast<int32_t>(ids.size()));
+  for (size_t j = ids.size(); j-- > 0;) zstart[z_slice(zs[j])] = static_cast<int32_t>(j);
+  for (size_t b = slices; b-- > 0;) zstart[b] = std::min(zstart[b], zstart[b + 1]);
+}
+
+size_t AirportIndex::z_slice(double z) const {
+  const size_t slices = zstart.size() - 1;
+  const double f = std::floor((z + 1.0) * (static_cast<double>(slices) * 0.5));
+  if (!(f > 0.0)) return 0;
+  return std::min(static_cast<size_t>(f), slices - 1);
 }
 
 bool AirportIndex::entry_near(double x, double y, double z) const {
@@ -107,7 +123,10 @@ bool AirportIndex::entry_near(double x, double y, double z) const {
   // (about 3.2e-5) in z, so only the entries in that slice of the z order need the exact
   // test.
   constexpr double kSlice = 4e-5;
-  auto it = std::lower_bound(zs.begin(), zs.end(), z - kSlice);
+  if (zs.empty()) return false;
+  const double from = z - kSlice;
+  auto it = zs.begin() + zstart[z_slice(from)];
+  while (it != zs.end() && *it < from) ++it;
   for (; it != zs.end() && *it <= z + kSlice; ++it) {
     const double* p =
         &coords[static_cast<size_t>(zorder[static_cast<size_t>(it - zs.begin())]) * 3];
@@ -155,6 +174,24 @@ size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<dou
         if (d > bound) continue;
         s.cand.push_back({d, p.entry});
         if (d + MARGIN < bound) bound = d + MARGIN;
+      }
+    });
+  } else if (wanted <= kSmallK && !antipodal) {
+    // The k smallest chords so far, ascending, in a small array.
+    double kth[kSmallK];
+    size_t have = 0;
+    tree.walk(q, bound, [&](int32_t begin, int32_t end) {
+      for (int32_t j = begin; j < end; ++j) {
+        const KdTree::Point& p = pts[j];
+        const double dx = p.x - q[0], dy = p.y - q[1], dz = p.z - q[2];
+        const double d = (dx * dx + dy * dy) + dz * dz;
+        if (d > bound) continue;
+        s.cand.push_back({d, p.entry});
+        if (have == wanted && !(d < kth[have - 1])) continue;
+        size_t at = have < wanted ? have++ : have - 1;
+        for (; at > 0 && kth[at - 1] > d; --at) kth[at] = kth[at - 1];
+        kth[at] = d;
+        if (have == wanted && kth[have - 1] + MARGIN < bound) bound = kth[have - 1] + MARGIN;
       }
     });
   } else {
@@ -251,7 +288,7 @@ int64_t AirportIndex::nearest_one(double lat, double lng, std::optional<double> 
 }
 
 size_t AirportIndex::bytes() const {
-  return (ids.capacity() + zorder.capacity()) * sizeof(int32_t) +
+  return (ids.capacity() + zorder.capacity() + zstart.capacity()) * sizeof(int32_t) +
          (coords.capacity() + coslat.capacity() + zs.capacity()) * sizeof(double) + tree.bytes();
 }
 

@@ -62,10 +62,12 @@ class AirportIndex {
   std::vector<double> coslat;   // cos of each entry's latitude, for the distance
   std::vector<int32_t> zorder;  // entries by ascending z, and their z values
   std::vector<double> zs;
+  std::vector<int32_t> zstart;  // per slice of z: where its entries start in zs
   KdTree tree;
 
  private:
   void index_z();
+  [[nodiscard]] size_t z_slice(double z) const;
   // Whether some entry lies within squared distance MARGIN of (x, y, z).
   [[nodiscard]] bool entry_near(double x, double y, double z) const;
   // Runs the search into the thread's scratch lists; returns how many hits it kept. With

@@ -184,6 +184,37 @@ CountryCells::CountryCells(const State& s) {
     }
   }
   cells = std::move(grid);
+
+  // Degrees that hold anything but NONE, spread by NEAR_REACH + 1 on each axis (the extra
+  // degree absorbs rounding at the degree lines).
+  constexpr int kSpread = static_cast<int>(NEAR_REACH) + 1;
+  std::vector<uint8_t> busy(360 * 180, 0), wide(360 * 180, 0);
+  for (int cy = 0; cy < H; ++cy) {
+    for (int cx = 0; cx < W; ++cx) {
+      if (cells[static_cast<size_t>(cy) * W + cx] != NONE) {
+        busy[static_cast<size_t>(cy / PER_DEGREE) * 360 + cx / PER_DEGREE] = 1;
+      }
+    }
+  }
+  for (int dy = 0; dy < 180; ++dy) {
+    for (int dx = 0; dx < 360; ++dx) {
+      uint8_t any = 0;
+      for (int k = std::max(0, dx - kSpread); k <= std::min(359, dx + kSpread); ++k) {
+        any |= busy[static_cast<size_t>(dy) * 360 + k];
+      }
+      wide[static_cast<size_t>(dy) * 360 + dx] = any;
+    }
+  }
+  quiet.assign(360 * 180, 0);
+  for (int dy = 0; dy < 180; ++dy) {
+    for (int dx = 0; dx < 360; ++dx) {
+      uint8_t any = 0;
+      for (int k = std::max(0, dy - kSpread); k <= std::min(179, dy + kSpread); ++k) {
+        any |= wide[static_cast<size_t>(k) * 360 + dx];
+      }
+      quiet[static_cast<size_t>(dy) * 360 + dx] = any ? 0 : 1;
+    }
+  }
 }
 
 }  // namespace Gantrix

@@ -1,4 +1,4 @@
-// Quarter-degree cells that no outline edge comes near. Every point of such a cell lies inside
+// Half-degree cells that no outline edge comes near. Every point of such a cell lies inside
 // the same rings, so the exact outline test has one answer for the whole cell; it is worked
 // out once, at load, from the crossings of each ring with the cell rows' centre lines. Points
 // in the other cells (coasts and borders) take the ring test itself.
@@ -14,7 +14,7 @@ class State;
 
 class CountryCells {
  public:
-  static constexpr int PER_DEGREE = 4;
+  static constexpr int PER_DEGREE = 2;
   static constexpr int W = 360 * PER_DEGREE;
   static constexpr int H = 180 * PER_DEGREE;
   static constexpr int16_t NONE = -1;   // no envelope holds the cell
@@ -32,9 +32,26 @@ class CountryCells {
     return cells[static_cast<size_t>(fy) * W + static_cast<size_t>(fx)];
   }
 
-  [[nodiscard]] size_t bytes() const { return cells.capacity() * sizeof(int16_t); }
+  // Whether no outline comes within `reach` degrees (at most NEAR_REACH) of (x, y) on
+  // either axis: every point of that square is then in no country. Conservative: false
+  // near the edges of the map.
+  [[nodiscard]] bool quiet_around(double x, double y, double reach) const {
+    if (quiet.empty() || !(reach <= NEAR_REACH)) return false;
+    if (!(x - reach > -179.0 && x + reach < 179.0 && y - reach > -89.0 && y + reach < 89.0)) {
+      return false;
+    }
+    const auto cx = static_cast<size_t>(x + 180.0), cy = static_cast<size_t>(y + 90.0);
+    return quiet[cy * 360 + cx] != 0;
+  }
 
+  [[nodiscard]] size_t bytes() const {
+    return cells.capacity() * sizeof(int16_t) + quiet.capacity();
+  }
+
+  static constexpr double NEAR_REACH = 2.0;
   std::vector<int16_t> cells;  // row-major from (-180, -90)
+  // Per one-degree cell: 1 when every cell within NEAR_REACH + 1 degrees of it is NONE.
+  std::vector<uint8_t> quiet;
 };
 
 }  // namespace Gantrix

@@ -66,8 +66,6 @@ struct FeatureHit {
 
 struct Scratch {
   std::vector<FeatureHit> hits;
-  std::vector<int32_t> near;  // indexed ring boxes within 2 degrees of a point
-  std::vector<int32_t> ring;  // those of them within one probe radius
 };
 
 Scratch& scratch() {
@@ -127,34 +125,6 @@ int64_t exact_envelope(const State& s, double x, double y) {
   return pick(s, hits, x, y);
 }
 
-// Gathers, each once, the indexed ring boxes that meet [x0, x1] x [y0, y1]: a box listed in
-// several cells of the range is taken in the first of them only.
-void rings_near(const State& s, double x0, double y0, double x1, double y1,
-                std::vector<int32_t>& out) {
-  out.clear();
-  if (s.grid_start.empty()) return;
-  const int cx0 = State::grid_x(x0), cx1 = State::grid_x(x1);
-  const int cy0 = State::grid_y(y0), cy1 = State::grid_y(y1);
-  for (int cy = cy0; cy <= cy1; ++cy) {
-    for (int cx = cx0; cx <= cx1; ++cx) {
-      const int cell = cy * State::GRID_W + cx;
-      for (int32_t k = s.grid_start[cell], end = s.grid_start[cell + 1]; k < end; ++k) {
-        const int32_t p = s.grid_box[k];
-        const size_t b = static_cast<size_t>(p) * 2;
-        if (s.ring_lo[b] > x1 || s.ring_hi[b] < x0 || s.ring_lo[b + 1] > y1 ||
-            s.ring_hi[b + 1] < y0) {
-          continue;
-        }
-        if (std::max(cx0, State::grid_x(s.ring_lo[b])) != cx ||
-            std::max(cy0, State::grid_y(s.ring_lo[b + 1])) != cy) {
-          continue;
-        }
-        out.push_back(p);
-      }
-    }
-  }
-}
-
 std::optional<std::string_view> code_of(const State& s, int64_t e) {
   if (e < 0 || e >= static_cast<int64_t>(s.env_code.size())) return std::nullopt;
   return s.env_code[e];
@@ -208,36 +178,17 @@ std::optional<std::string_view> find_country_code(const State& s, double lat, do
   if (auto code = special_country(lat, lng)) return code;
   if (auto code = country_exact(s, lat, lng)) return code;
 
-  // A probe at radius r lies within r of the point on each axis (rounding is monotonic, so
-  // the computed probe stays inside the computed box): gather the rings near the point once,
-  // keep for each radius those whose box meets its square, and test each probe against
-  // those alone. With no ring within 2 degrees, the probes are skipped.
-  Scratch& sc = scratch();
-  rings_near(s, lng - RADII.back(), lat - RADII.back(), lng + RADII.back(), lat + RADII.back(),
-             sc.near);
-  for (size_t k = 0; k < RADII.size() && !sc.near.empty(); ++k) {
-    const double r = RADII[k];
-    sc.ring.clear();
-    for (const int32_t p : sc.near) {
-      const size_t b = static_cast<size_t>(p) * 2;
-      if (s.ring_lo[b] <= lng + r && s.ring_hi[b] >= lng - r && s.ring_lo[b + 1] <= lat + r &&
-          s.ring_hi[b + 1] >= lat - r) {
-        sc.ring.push_back(p);
-      }
-    }
-    if (sc.ring.empty()) continue;
-    for (size_t d = 0; d < DIRECTIONS.size(); d += 2) {
-      const double y = lat + DIRECTIONS[d] * r;
-      const double x = lng + DIRECTIONS[d + 1] * r;
-      if (const int16_t e = s.country_cells.at(x, y); e != CountryCells::MIXED) {
+  // Most probes fall in cells that fix their answer; only those near an edge take the ring
+  // test. Where no outline comes within the probes' reach, none is tried.
+  if (!s.country_cells.quiet_around(lng, lat, RADII.back())) {
+    for (const double r : RADII) {
+      for (size_t d = 0; d < DIRECTIONS.size(); d += 2) {
+        const double y = lat + DIRECTIONS[d] * r;
+        const double x = lng + DIRECTIONS[d + 1] * r;
+        int64_t e = s.country_cells.at(x, y);
+        if (e == CountryCells::MIXED) e = exact_envelope(s, x, y);
         if (auto code = code_of(s, e)) return code;
-        continue;
       }
-      sc.hits.clear();
-      for (const int32_t p : sc.ring) {
-        if (in_ring_box(s, p, x, y)) add_ring(s, p, x, y, sc.hits);
-      }
-      if (auto code = code_of(s, pick(s, sc.hits, x, y))) return code;
     }
   }
   return find_country_from_nearby_airports(s, lat, lng);
