@@ -62,8 +62,13 @@ char* run_exported(Operation op, CallFrame& frame) noexcept {
     std::string cls;
     std::string msg;
     if (gx_ext_init_try(op, frame, &cls, &msg) == 0) {
-      char* copy = strdup(frame.result.c_str());
-      if (copy == nullptr) record_error("out of memory");
+      const size_t size = frame.result.size() + 1;
+      auto* copy = static_cast<char*>(std::malloc(size));
+      if (copy == nullptr) {
+        record_error("out of memory");
+        return nullptr;
+      }
+      std::memcpy(copy, frame.result.c_str(), size);
       return copy;
     }
     record_error(!msg.empty() ? msg.c_str() : !cls.empty() ? cls.c_str() : "error");

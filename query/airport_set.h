@@ -36,9 +36,9 @@ class AirportSet {
   [[nodiscard]] size_t size() const { return member_ids.size(); }
 
   // Members nearest to a checked, normalised point; country is a lower-case key or none.
-  [[nodiscard]] std::vector<Nearby> nearest(double lat, double lng, int64_t limit,
-                                            std::optional<std::string_view> country,
-                                            std::optional<double> max_km) const;
+  [[nodiscard]] SmallVector<Nearby, 8> nearest(double lat, double lng, int64_t limit,
+                                               std::optional<std::string_view> country,
+                                               std::optional<double> max_km) const;
   // The member that should serve the point, or none.
   [[nodiscard]] std::optional<Resolved> resolve(const State& s, double lat, double lng,
                                                 std::optional<double> foreign_max_km) const;

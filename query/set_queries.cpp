@@ -25,11 +25,11 @@ Hits AirportSet::pool_hits(double lat, double lng, int64_t k,
   return index->nearest(lat, lng, k, bound);
 }
 
-std::vector<Nearby> AirportSet::nearest(double lat, double lng, int64_t limit,
-                                        std::optional<std::string_view> country,
-                                        std::optional<double> max_km) const {
+SmallVector<Nearby, 8> AirportSet::nearest(double lat, double lng, int64_t limit,
+                                           std::optional<std::string_view> country,
+                                           std::optional<double> max_km) const {
   const Hits hits = pool_hits(lat, lng, limit, country, max_km);
-  std::vector<Nearby> out;
+  SmallVector<Nearby, 8> out;
   out.reserve(hits.i.size());
   for (size_t j = 0; j < hits.i.size(); ++j) out.push_back({hits.i[j], hits.d[j]});
   return out;

@@ -10,13 +10,14 @@
 
 #include "api/constants.h"
 #include "spatial/kd_tree.h"
+#include "spatial/small_vector.h"
 
 namespace Gantrix {
 
 // Result of a search: distances (km) and airport ids, nearest first, ties by smaller id.
 struct Hits {
-  std::vector<double> d;
-  std::vector<int64_t> i;
+  SmallVector<double, 8> d;
+  SmallVector<int64_t, 8> i;
 };
 
 // Great-circle distance in km (haversine). Never NaN for finite input: rounding that pushes

@@ -24,7 +24,9 @@ using Clock = std::chrono::steady_clock;
 using G = Gantrix::State;
 
 template <class T>
-void keep(const T& v) { asm volatile("" : : "g"(&v) : "memory"); }
+void keep(const T& v) {
+  asm volatile("" : : "g"(&v) : "memory");
+}
 
 double ns_since(Clock::time_point t0) {
   return std::chrono::duration<double, std::nano>(Clock::now() - t0).count();
@@ -109,7 +111,10 @@ int main(int argc, char** argv) {
   }
   {
     std::vector<double> c(10001);
-    for (double& v : c) { const auto t0 = Clock::now(); v = ns_since(t0); }
+    for (double& v : c) {
+      const auto t0 = Clock::now();
+      v = ns_since(t0);
+    }
     g_clock_cost = median(c);
   }
 
@@ -117,7 +122,8 @@ int main(int argc, char** argv) {
   const G& s = Gantrix::state();
   const auto pts = bench::mixed_points(s.ap_lat, s.ap_lng, n, 0x6A7217);
   std::vector<std::string> set_codes;
-  for (size_t j = 0; j < s.ap_iata.size() && set_codes.size() < 1000; j += 8) set_codes.push_back(s.ap_iata[j]);
+  for (size_t j = 0; j < s.ap_iata.size() && set_codes.size() < 1000; j += 8)
+    set_codes.push_back(s.ap_iata[j]);
   std::string joined;
   for (const auto& c : set_codes) joined += (joined.empty() ? "" : "\x1f") + c;
   char* h = gx_set_new(joined.c_str(), static_cast<int64_t>(set_codes.size()));
@@ -142,14 +148,18 @@ int main(int argc, char** argv) {
       in_id[j] = index_of[j]->nearest_one(lat, lng, std::nullopt);
     }
     world_id[j] = s.all_airports->nearest_one(lat, lng, std::nullopt);
-    set_hits[j] = set.all->nearest(lat, lng, 5, std::nullopt).i;
+    const auto hits = set.all->nearest(lat, lng, 5, std::nullopt);
+    set_hits[j].assign(hits.i.begin(), hits.i.end());
   }
 
   std::vector<Row> rows;
   std::ostringstream checks;
   bool failed = false;
   std::string out;  // caller's copy of each returned text
-  auto take = [&out](char* r) { out.assign(r); gx_free(r); };
+  auto take = [&out](char* r) {
+    out.assign(r);
+    gx_free(r);
+  };
 
   // Gantrix: start-up from the embedded texts, then the exported functions and the internals.
   {
@@ -170,8 +180,10 @@ int main(int argc, char** argv) {
     checks << "- Gantrix State::bytes() " << num(api.mb, 2) << " MB; heap growth while building it "
            << num(static_cast<double>(grown) / 1e6, 2) << " MB.\n";
 
-    api.country_all = measure(all, [&](uint32_t j) { take(gx_country_at(pts[j].lat, pts[j].lng)); });
-    api.country_land = measure(land, [&](uint32_t j) { take(gx_country_at(pts[j].lat, pts[j].lng)); });
+    api.country_all =
+        measure(all, [&](uint32_t j) { take(gx_country_at(pts[j].lat, pts[j].lng)); });
+    api.country_land =
+        measure(land, [&](uint32_t j) { take(gx_country_at(pts[j].lat, pts[j].lng)); });
     api.set5 = measure(all, [&](uint32_t j) {
       take(gx_set_nearest(handle, pts[j].lat, pts[j].lng, nullptr, 0, 0.0, 0, 5));
     });
@@ -187,9 +199,11 @@ int main(int argc, char** argv) {
       keep(s.country_index(code[j])->nearest(pts[j].lat, pts[j].lng, 1, std::nullopt));
     });
     in.set5 = measure(all, [&](uint32_t j) {
-      keep(Gantrix::GantrixExt::set_of(handle).all->nearest(pts[j].lat, pts[j].lng, 5, std::nullopt));
+      keep(Gantrix::GantrixExt::set_of(handle).all->nearest(pts[j].lat, pts[j].lng, 5,
+                                                            std::nullopt));
     });
-    in.find = measure(all, [&](uint32_t j) { keep(Gantrix::nearest_in_country(s, pts[j].lat, pts[j].lng)); });
+    in.find = measure(
+        all, [&](uint32_t j) { keep(Gantrix::nearest_in_country(s, pts[j].lat, pts[j].lng)); });
     const Figure one = measure(all, [&](uint32_t j) {
       keep(s.all_airports->nearest_one(pts[j].lat, pts[j].lng, std::nullopt));
     });
@@ -206,10 +220,13 @@ int main(int argc, char** argv) {
       bad += out != (code[j].empty() ? "null" : "\"" + code[j] + "\"");
       take(gx_find(pts[j].lat, pts[j].lng));
       const auto loc = Gantrix::nearest_in_country(s, pts[j].lat, pts[j].lng);
-      bad += loc.index >= 0 && out.find("\"code\":\"" + s.ap_code[loc.index] + "\"") == std::string::npos;
+      bad += loc.index >= 0 &&
+             out.find("\"code\":\"" + s.ap_code[loc.index] + "\"") == std::string::npos;
       take(gx_set_nearest(handle, pts[j].lat, pts[j].lng, nullptr, 0, 0.0, 0, 5));
       size_t objects = 0;
-      for (size_t p = out.find("distance_km"); p != std::string::npos; p = out.find("distance_km", p + 1)) ++objects;
+      for (size_t p = out.find("distance_km"); p != std::string::npos;
+           p = out.find("distance_km", p + 1))
+        ++objects;
       bad += objects != set_hits[j].size();
     }
     checks << "- Gantrix gx_* answers differing from its internal calls: " << bad << ".\n";
@@ -256,10 +273,12 @@ int main(int argc, char** argv) {
     row.world = measure(all, [&](uint32_t j) { keep(p->nearest(pts[j].lat, pts[j].lng)); });
     int32_t ids[5];
     if (p->has_in_country()) {
-      row.in_country = measure(inside, [&](uint32_t j) { keep(p->nearest_in(code[j], pts[j].lat, pts[j].lng)); });
+      row.in_country = measure(
+          inside, [&](uint32_t j) { keep(p->nearest_in(code[j], pts[j].lat, pts[j].lng)); });
     }
     if (p->has_set()) {
-      row.set5 = measure(all, [&](uint32_t j) { keep(p->set_nearest5(pts[j].lat, pts[j].lng, ids)); });
+      row.set5 =
+          measure(all, [&](uint32_t j) { keep(p->set_nearest5(pts[j].lat, pts[j].lng, ids)); });
     }
 
     // Cross-check. A country answer may differ only where a 1e-6 degree step changes it.
@@ -272,18 +291,21 @@ int main(int argc, char** argv) {
         ++agree;
       } else {
         bool moves = false;
-        for (const auto& [dy, dx] : {std::pair{1e-6, 0.0}, {-1e-6, 0.0}, {0.0, 1e-6}, {0.0, -1e-6}}) {
+        for (const auto& [dy, dx] :
+             {std::pair{1e-6, 0.0}, {-1e-6, 0.0}, {0.0, 1e-6}, {0.0, -1e-6}}) {
           const auto g = Gantrix::country_exact(s, lat + dy, lng + dx);
           moves |= p->country(lat + dy, lng + dx) != got || std::string(g ? *g : "") != exact[j];
         }
         border += moves;
         if (!moves && examples.size() < 200) {
-          examples += " (" + num(lat, 4) + ", " + num(lng, 4) + ") " + (got.empty() ? "none" : got) +
-                      " vs " + (exact[j].empty() ? "none" : exact[j]) + ";";
+          examples += " (" + num(lat, 4) + ", " + num(lng, 4) + ") " +
+                      (got.empty() ? "none" : got) + " vs " +
+                      (exact[j].empty() ? "none" : exact[j]) + ";";
         }
       }
       wagree += tie(lat, lng, p->nearest(lat, lng), world_id[j]);
-      if (p->has_in_country() && index_of[j]) iagree += tie(lat, lng, p->nearest_in(code[j], lat, lng), in_id[j]);
+      if (p->has_in_country() && index_of[j])
+        iagree += tie(lat, lng, p->nearest_in(code[j], lat, lng), in_id[j]);
       if (p->has_set()) {
         const size_t k = p->set_nearest5(lat, lng, ids);
         bool same = k == set_hits[j].size();
@@ -291,12 +313,14 @@ int main(int argc, char** argv) {
         sagree += same;
       }
     }
-    const auto pct = [](size_t a, size_t b) { return num(100.0 * static_cast<double>(a) / static_cast<double>(b), 3) + "%"; };
+    const auto pct = [](size_t a, size_t b) {
+      return num(100.0 * static_cast<double>(a) / static_cast<double>(b), 3) + "%";
+    };
     const size_t wrong = n - agree - border;
     checks << "- " << m.name << ": country agrees on " << pct(agree, n) << " of points, " << border
-           << " more within 1e-6 degrees of a border, " << wrong << " elsewhere" << (wrong ? ":" + examples : "")
-           << ". Nearest airport (world) agrees on " << pct(wagree, n)
-           << (m.great_circle ? "" : " (planar distances in degrees)");
+           << " more within 1e-6 degrees of a border, " << wrong << " elsewhere"
+           << (wrong ? ":" + examples : "") << ". Nearest airport (world) agrees on "
+           << pct(wagree, n) << (m.great_circle ? "" : " (planar distances in degrees)");
     if (p->has_in_country()) checks << "; in country " << pct(iagree, inside.size());
     if (p->has_set()) checks << "; set k=5 lists " << pct(sagree, n);
     checks << " (equal great-circle distances count as agreeing).\n";
@@ -305,33 +329,41 @@ int main(int argc, char** argv) {
   }
 
   // The report.
-  std::cout << "Workload: " << n << " points (half within 1 degree of an airport, half uniform on the sphere), "
-            << land.size() << " of them land points (decided by the exact outline test), " << inside.size()
-            << " in a country with airports; set of " << set.size() << " airports (every 8th). "
-            << g_reps << " passes per figure.\n\n"
-            << "Cells: mean ns per query, median of the passes' means, in the thread's CPU time (in brackets: "
-            << "the median single query in wall time, clock cost of " << num(g_clock_cost, 0)
-            << " ns taken off). Ready: CPU ms from the data to a ready index, median of "
-            << std::max(g_reps, 3) << " builds.\n\n"
-            << "| contender | ready (ms) | index (MB) | country, all | country, land | nearest k=1 world "
-               "| nearest k=1 in country | set k=5 | find |\n|---|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+  std::cout
+      << "Workload: " << n
+      << " points (half within 1 degree of an airport, half uniform on the sphere), " << land.size()
+      << " of them land points (decided by the exact outline test), " << inside.size()
+      << " in a country with airports; set of " << set.size() << " airports (every 8th). " << g_reps
+      << " passes per figure.\n\n"
+      << "Cells: mean ns per query, median of the passes' means, in the thread's CPU time (in "
+         "brackets: "
+      << "the median single query in wall time, clock cost of " << num(g_clock_cost, 0)
+      << " ns taken off). Ready: CPU ms from the data to a ready index, median of "
+      << std::max(g_reps, 3) << " builds.\n\n"
+      << "| contender | ready (ms) | index (MB) | country, all | country, land | nearest k=1 world "
+         "| nearest k=1 in country | set k=5 | find "
+         "|\n|---|---:|---:|---:|---:|---:|---:|---:|---:|\n";
   for (const Row& r : rows) {
     std::cout << "| " << r.name << " | " << num(r.load_ms, 1) << " | " << num(r.mb, 2) << " | "
-              << cell(r.country_all) << " | " << cell(r.country_land) << " | " << cell(r.world) << " | "
-              << cell(r.in_country) << " | " << cell(r.set5) << " | " << cell(r.find) << " |\n";
+              << cell(r.country_all) << " | " << cell(r.country_land) << " | " << cell(r.world)
+              << " | " << cell(r.in_country) << " | " << cell(r.set5) << " | " << cell(r.find)
+              << " |\n";
   }
-  std::cout << "\nGantrix time / peer time (below 1: Gantrix faster; API row for country and set, "
-               "internal row for nearest and start-up):\n\n| peer | ready | country, all | country, land "
-               "| nearest k=1 world | nearest k=1 in country | set k=5 |\n|---|---:|---:|---:|---:|---:|---:|\n";
+  std::cout
+      << "\nGantrix time / peer time (below 1: Gantrix faster; API row for country and set, "
+         "internal row for nearest and start-up):\n\n| peer | ready | country, all | country, land "
+         "| nearest k=1 world | nearest k=1 in country | set k=5 "
+         "|\n|---|---:|---:|---:|---:|---:|---:|\n";
   const Row &api = rows[0], &in = rows[1];
   auto ratio = [](double a, double b) { return num(a / b, 3); };
   for (size_t k = 2; k < rows.size(); ++k) {
     const Row& r = rows[k];
     std::cout << "| " << r.name << " | " << ratio(in.load_ms, r.load_ms) << " | "
               << ratio(api.country_all.mean, r.country_all.mean) << " | "
-              << ratio(api.country_land.mean, r.country_land.mean) << " | " << ratio(in.world.mean, r.world.mean)
-              << " | " << ratio(in.in_country.mean, r.in_country.mean) << " | " << ratio(api.set5.mean, r.set5.mean)
-              << " |\n";
+              << ratio(api.country_land.mean, r.country_land.mean) << " | "
+              << ratio(in.world.mean, r.world.mean) << " | "
+              << ratio(in.in_country.mean, r.in_country.mean) << " | "
+              << ratio(api.set5.mean, r.set5.mean) << " |\n";
   }
 
   // Targets, against the peers measured above.
@@ -340,24 +372,32 @@ int main(int argc, char** argv) {
   double fastest = INFINITY;
   for (size_t k = 2; k < rows.size(); ++k) fastest = std::min(fastest, rows[k].load_ms);
   auto target = [](const char* what, bool met, const std::string& figures) {
-    std::cout << "| " << what << " | " << (met ? "met" : "**missed**") << " | " << figures << " |\n";
+    std::cout << "| " << what << " | " << (met ? "met" : "**missed**") << " | " << figures
+              << " |\n";
   };
   std::cout << "\n| target | status | figures |\n|---|---|---|\n";
   target("start-up at least 3x faster than the fastest peer's load", fastest >= 3 * in.load_ms,
-         num(fastest / in.load_ms, 2) + "x (" + num(in.load_ms, 1) + " ms vs " + num(fastest, 1) + " ms)");
-  target("gx_country_at on land at least 3x faster than GEOS", geos.country_land.mean >= 3 * api.country_land.mean,
-         num(geos.country_land.mean / api.country_land.mean, 2) + "x (" + num(api.country_land.mean, 0) + " vs " +
-             num(geos.country_land.mean, 0) + " ns)");
+         num(fastest / in.load_ms, 2) + "x (" + num(in.load_ms, 1) + " ms vs " + num(fastest, 1) +
+             " ms)");
+  target("gx_country_at on land at least 3x faster than GEOS",
+         geos.country_land.mean >= 3 * api.country_land.mean,
+         num(geos.country_land.mean / api.country_land.mean, 2) + "x (" +
+             num(api.country_land.mean, 0) + " vs " + num(geos.country_land.mean, 0) + " ns)");
   const double sum = geos.country_all.mean + boost.in_country.mean;
   target("gx_find at most GEOS country + Boost in-country nearest", api.find.mean <= sum,
-         num(api.find.mean, 0) + " ns vs " + num(geos.country_all.mean, 0) + " + " + num(boost.in_country.mean, 0) +
-             " = " + num(sum, 0) + " ns (" + num(api.find.mean / sum, 2) + "x)");
-  target("AirportIndex::nearest k=1 at least 2x faster than Boost", boost.world.mean >= 2 * in.world.mean,
-         num(boost.world.mean / in.world.mean, 2) + "x (" + num(in.world.mean, 0) + " vs " + num(boost.world.mean, 0) + " ns)");
+         num(api.find.mean, 0) + " ns vs " + num(geos.country_all.mean, 0) + " + " +
+             num(boost.in_country.mean, 0) + " = " + num(sum, 0) + " ns (" +
+             num(api.find.mean / sum, 2) + "x)");
+  target("AirportIndex::nearest k=1 at least 2x faster than Boost",
+         boost.world.mean >= 2 * in.world.mean,
+         num(boost.world.mean / in.world.mean, 2) + "x (" + num(in.world.mean, 0) + " vs " +
+             num(boost.world.mean, 0) + " ns)");
   target("gx_set_nearest k=5 no slower than Boost k=5", api.set5.mean <= boost.set5.mean,
-         num(boost.set5.mean / api.set5.mean, 2) + "x (" + num(api.set5.mean, 0) + " vs " + num(boost.set5.mean, 0) + " ns)");
+         num(boost.set5.mean / api.set5.mean, 2) + "x (" + num(api.set5.mean, 0) + " vs " +
+             num(boost.set5.mean, 0) + " ns)");
   target("State at most 16 MB", api.mb <= 16.0, num(api.mb, 2) + " MB (10^6 bytes)");
-  std::cout << "\nCross-check, every answer on the whole workload against the library's:\n\n" << checks.str();
+  std::cout << "\nCross-check, every answer on the whole workload against the library's:\n\n"
+            << checks.str();
   if (failed) std::cerr << "cross-check failed\n";
   return failed ? 1 : 0;
 }
