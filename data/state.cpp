@@ -1,6 +1,7 @@
 #include "data/state.h"
 
 #include "api/airport_object.h"
+#include "api/json_writer.h"
 #include "data/datasets.h"
 
 namespace Gantrix {
@@ -82,11 +83,28 @@ State::State(std::string_view airports_src, std::string_view countries_src) {
     write_airport_fields(ap_fields, *this, static_cast<int64_t>(i));
   }
   ap_fields_at.push_back(ap_fields.size());
+  ap_answer.reserve(n * 64);
+  ap_answer_at.reserve(n + 1);
+  for (size_t i = 0; i < n; ++i) {
+    ap_answer_at.push_back(ap_answer.size());
+    ap_answer.append("{\"code\":");
+    append_json_str(ap_answer, ap_code[i]);
+    ap_answer.append(",\"name\":");
+    append_json_str(ap_answer, ap_display[i]);
+    ap_answer.push_back('}');
+  }
+  ap_answer_at.push_back(ap_answer.size());
 
   all_airports = std::make_unique<AirportIndex>(ap_lat, ap_lng, std::move(ids));
   airports_by_country.reserve(groups.keys.size());
   for (size_t g = 0; g < groups.keys.size(); ++g) {
     airports_by_country.try_emplace(groups.keys[g], *all_airports, groups.members(g));
+  }
+  for (const auto& [code, index] : airports_by_country) {
+    if (code.size() == 2 && is_letter(code[0]) && is_letter(code[1])) {
+      two_letter_index[static_cast<size_t>(code[0] - 'a') * 26 +
+                       static_cast<size_t>(code[1] - 'a')] = &index;
+    }
   }
 }
 
@@ -101,6 +119,7 @@ size_t State::bytes() const {
     for (const auto& s : *column) total += sizeof s + (s.capacity() > 15 ? s.capacity() : 0);
   }
   total += ap_fields.capacity() + ap_fields_at.capacity() * sizeof(size_t);
+  total += ap_answer.capacity() + ap_answer_at.capacity() * sizeof(size_t);
   total += (ap_lat.capacity() + ap_lng.capacity() + env_lo.capacity() + env_hi.capacity()) *
            sizeof(double);
   total += (feature_ring0.capacity() + feature_rings.capacity() + env_feature.capacity()) *

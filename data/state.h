@@ -3,6 +3,7 @@
 // read-only afterwards.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <map>
@@ -59,6 +60,10 @@ class State {
 
   // The airport index of a lower-case country code, or null.
   [[nodiscard]] const AirportIndex* country_index(std::string_view code) const {
+    if (code.size() == 2 && is_letter(code[0]) && is_letter(code[1])) {
+      return two_letter_index[static_cast<size_t>(code[0] - 'a') * 26 +
+                              static_cast<size_t>(code[1] - 'a')];
+    }
     const auto it = airports_by_country.find(code);
     return it == airports_by_country.end() ? nullptr : &it->second;
   }
@@ -89,6 +94,8 @@ class State {
   RTree country_tree;
   std::unique_ptr<AirportIndex> all_airports;
   TextMap<AirportIndex> airports_by_country;
+  // The same indexes for the keys of two lower-case letters (nearly all), without hashing.
+  std::array<const AirportIndex*, 26 * 26> two_letter_index{};
 
   // Per airport, what every result writes about it, made once at load: the lower-case
   // country code, the composite code (us.jfk) and the display name.
@@ -98,6 +105,9 @@ class State {
   // Each airport's result members, airport after airport, and where each begins.
   std::string ap_fields;
   std::vector<size_t> ap_fields_at;
+  // Each airport's answer to "which airport serves this point", the same way.
+  std::string ap_answer;
+  std::vector<size_t> ap_answer_at;
 
   // A second index over the rings themselves (of features with an envelope): a point then
   // meets only the rings whose own box holds it, instead of every ring of every envelope
@@ -118,6 +128,7 @@ class State {
   CountryCells country_cells;             // the exact test's answer where a cell fixes it
 
  private:
+  static bool is_letter(char c) { return c >= 'a' && c <= 'z'; }
   // Clamped, so probes past the poles or the antimeridian land in the edge cells; rounding
   // is monotonic, so a box that holds a point always lists itself in the point's cell.
   static int grid_cell(double v, int cells) {

@@ -59,12 +59,9 @@ std::string GantrixExt::find(double lat, double lng) {
   }
   const Located loc = nearest_in_country(*s, lat, lng);
   if (loc.index < 0) return error_document(loc.error);
-  std::string out("{\"code\":");
-  append_json_str(out, composite_code(*s, loc.index));
-  out.append(",\"name\":");
-  append_json_str(out, display_name(*s, loc.index));
-  out.push_back('}');
-  return out;
+  // {"code":...,"name":...}, written once per airport at load.
+  const auto at = static_cast<size_t>(loc.index);
+  return s->ap_answer.substr(s->ap_answer_at[at], s->ap_answer_at[at + 1] - s->ap_answer_at[at]);
 }
 
 }  // namespace Gantrix
