@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <utility>
 
 #include "data/state.h"
@@ -14,13 +15,14 @@ namespace {
 // rounding of a crossing (about 1e-13 degrees) and of a point's cell number.
 constexpr double kNear = 1e-7;
 
+// Clamped first, so truncation is the floor (and no call to floor is needed).
 int column(double x) {
-  const double f = std::floor((x + 180.0) * CountryCells::PER_DEGREE);
-  return static_cast<int>(std::clamp(f, 0.0, CountryCells::W - 1.0));
+  return static_cast<int>(
+      std::clamp((x + 180.0) * CountryCells::PER_DEGREE, 0.0, CountryCells::W - 1.0));
 }
 int row(double y) {
-  const double f = std::floor((y + 90.0) * CountryCells::PER_DEGREE);
-  return static_cast<int>(std::clamp(f, 0.0, CountryCells::H - 1.0));
+  return static_cast<int>(
+      std::clamp((y + 90.0) * CountryCells::PER_DEGREE, 0.0, CountryCells::H - 1.0));
 }
 double cell_x(int cx) { return -180.0 + static_cast<double>(cx) / CountryCells::PER_DEGREE; }
 double cell_y(int cy) { return -90.0 + static_cast<double>(cy) / CountryCells::PER_DEGREE; }
@@ -60,21 +62,30 @@ CountryCells::CountryCells(const State& s) {
       row_start[0] = 0;
     }
   }
+  // Each vertex's cell span (its cell widened by kNear) is worked out once and shared by
+  // the two edges that meet there.
+  struct Span {
+    int x0, x1, y0, y1;
+  };
+  const auto span_of = [&](int64_t at) -> std::optional<Span> {
+    const double x = rings.xs[at], y = rings.ys[at];
+    // Odd coordinates (only a hand-made dataset has them) leave every cell to the test.
+    if (!(std::isfinite(x) && std::isfinite(y))) return std::nullopt;
+    return Span{column(x - kNear), column(x + kNear), row(y - kNear), row(y + kNear)};
+  };
   for (const int32_t r : s.ring_entry) {
     const int64_t base = rings.first[r], n = rings.n[r];
+    auto prev = span_of(base + n - 1);
     for (int64_t v = 0; v < n; ++v) {
-      const int64_t a = base + (v == 0 ? n - 1 : v - 1), b = base + v;
-      const double xa = rings.xs[a], ya = rings.ys[a], xb = rings.xs[b], yb = rings.ys[b];
-      // Odd coordinates (only a hand-made dataset has them) leave every cell to the test.
-      if (!(std::isfinite(xa) && std::isfinite(ya) && std::isfinite(xb) && std::isfinite(yb))) {
-        return;
-      }
-      const int x0 = column(std::min(xa, xb) - kNear), x1 = column(std::max(xa, xb) + kNear);
-      const int y0 = row(std::min(ya, yb) - kNear), y1 = row(std::max(ya, yb) + kNear);
+      const auto cur = span_of(base + v);
+      if (!prev || !cur) return;
+      const int x0 = std::min(prev->x0, cur->x0), x1 = std::max(prev->x1, cur->x1);
+      const int y0 = std::min(prev->y0, cur->y0), y1 = std::max(prev->y1, cur->y1);
       for (int cy = y0; cy <= y1; ++cy) {
         std::fill(&grid[static_cast<size_t>(cy) * W + x0],
                   &grid[static_cast<size_t>(cy) * W + x1] + 1, MIXED);
       }
+      prev = cur;
     }
   }
 

@@ -33,17 +33,26 @@ int32_t KdTree::build(int32_t begin, int32_t end) {
   for (int a = 1; a < 3; ++a) {
     if (hi[a] - lo[a] > hi[axis] - lo[axis]) axis = a;
   }
-  const auto coord = [axis](const Point& p) { return axis == 0 ? p.x : axis == 1 ? p.y : p.z; };
   // Ties by entry, so the layout does not depend on the library's selection algorithm.
   const auto mid = first + (end - begin) / 2;
-  std::nth_element(first, mid, last, [&](const Point& l, const Point& r) {
-    const double cl = coord(l), cr = coord(r);
-    return cl < cr || (cl == cr && l.entry < r.entry);
-  });
-  double left_max = coord(*first);
-  for (auto it = first; it != mid; ++it) left_max = std::max(left_max, coord(*it));
-  double right_min = coord(*mid);
-  for (auto it = mid; it != last; ++it) right_min = std::min(right_min, coord(*it));
+  double left_max = 0.0, right_min = 0.0;
+  const auto split_on = [&](auto coord) {
+    std::nth_element(first, mid, last, [coord](const Point& l, const Point& r) {
+      const double cl = coord(l), cr = coord(r);
+      return cl < cr || (cl == cr && l.entry < r.entry);
+    });
+    left_max = coord(*first);
+    for (auto it = first; it != mid; ++it) left_max = std::max(left_max, coord(*it));
+    right_min = coord(*mid);
+    for (auto it = mid; it != last; ++it) right_min = std::min(right_min, coord(*it));
+  };
+  if (axis == 0) {
+    split_on([](const Point& p) { return p.x; });
+  } else if (axis == 1) {
+    split_on([](const Point& p) { return p.y; });
+  } else {
+    split_on([](const Point& p) { return p.z; });
+  }
 
   const auto split = static_cast<int32_t>(mid - points.begin());
   build(begin, split);
