@@ -25,13 +25,14 @@ void Rings::add(const std::vector<double>& ring_xs, const std::vector<double>& r
   const double h = (hi_y - lo_y) / static_cast<double>(nb);
 
   // Edge i joins point i-1 (the last point for i = 0) to point i; it is filed under every
-  // band its latitude span touches.
-  std::vector<int64_t> low(cnt), high(cnt), count(nb, 0);
+  // band its latitude span touches. The band grows with the latitude, so an edge's lowest
+  // and highest bands are those of its ends, each worked out once per point.
+  std::vector<int64_t> point_band(cnt), low(cnt), high(cnt), count(nb, 0);
+  for (int64_t i = 0; i < cnt; ++i) point_band[i] = band_index(ring_ys[i], lo_y, h, nb);
   for (int64_t i = 0; i < cnt; ++i) {
-    const double a = ring_ys[i == 0 ? cnt - 1 : i - 1];
-    const double b = ring_ys[i];
-    low[i] = band_index(std::min(a, b), lo_y, h, nb);
-    high[i] = band_index(std::max(a, b), lo_y, h, nb);
+    const int64_t a = point_band[i == 0 ? cnt - 1 : i - 1], b = point_band[i];
+    low[i] = std::min(a, b);
+    high[i] = std::max(a, b);
     for (int64_t g = low[i]; g <= high[i]; ++g) ++count[g];
   }
 
