@@ -109,6 +109,27 @@ void AirportIndex::index_z() {
   zstart.assign(slices + 1, static_cast<int32_t>(ids.size()));
   for (size_t j = ids.size(); j-- > 0;) zstart[z_slice(zs[j])] = static_cast<int32_t>(j);
   for (size_t b = slices; b-- > 0;) zstart[b] = std::min(zstart[b], zstart[b + 1]);
+
+  // Every slice and sector that a point within kReach of an entry can fall in, so a clear
+  // bit proves that no entry lies within sqrt(MARGIN) (kReach is three times that).
+  constexpr double kReach = 1e-4;
+  // Which sides of a sector boundary (bit 0: not below, bit 1: below) a value can reach.
+  const auto sides = [](double v, double reach) { return v >= reach ? 1 : v <= -reach ? 2 : 3; };
+  zsectors.assign(slices, 0);
+  for (size_t j = 0; j < ids.size(); ++j) {
+    const double x = coords[j * 3], y = coords[j * 3 + 1], z = coords[j * 3 + 2];
+    const int sx = sides(x, kReach), sy = sides(y, kReach);
+    const int sd = sides(std::fabs(x) - std::fabs(y), 2 * kReach);
+    uint8_t mask = 0;
+    for (int sector = 0; sector < 8; ++sector) {
+      if ((sx >> (sector & 1) & 1) && (sy >> (sector >> 1 & 1) & 1) && (sd >> (sector >> 2) & 1)) {
+        mask = static_cast<uint8_t>(mask | 1 << sector);
+      }
+    }
+    for (size_t b = z_slice(z - kReach), last = z_slice(z + kReach); b <= last; ++b) {
+      zsectors[b] |= mask;
+    }
+  }
 }
 
 size_t AirportIndex::z_slice(double z) const {
@@ -118,12 +139,16 @@ size_t AirportIndex::z_slice(double z) const {
   return std::min(static_cast<size_t>(f), slices - 1);
 }
 
+int AirportIndex::sector_of(double x, double y) {
+  return (x < 0.0 ? 1 : 0) | (y < 0.0 ? 2 : 0) | (std::fabs(x) - std::fabs(y) < 0.0 ? 4 : 0);
+}
+
 bool AirportIndex::entry_near(double x, double y, double z) const {
   // An entry within squared distance MARGIN differs from the point by at most sqrt(MARGIN)
   // (about 3.2e-5) in z, so only the entries in that slice of the z order need the exact
   // test.
   constexpr double kSlice = 4e-5;
-  if (zs.empty()) return false;
+  if (zs.empty() || !(zsectors[z_slice(z)] >> sector_of(x, y) & 1)) return false;
   const double from = z - kSlice;
   auto it = zs.begin() + zstart[z_slice(from)];
   while (it != zs.end() && *it < from) ++it;
@@ -289,7 +314,8 @@ int64_t AirportIndex::nearest_one(double lat, double lng, std::optional<double> 
 
 size_t AirportIndex::bytes() const {
   return (ids.capacity() + zorder.capacity() + zstart.capacity()) * sizeof(int32_t) +
-         (coords.capacity() + coslat.capacity() + zs.capacity()) * sizeof(double) + tree.bytes();
+         (coords.capacity() + coslat.capacity() + zs.capacity()) * sizeof(double) +
+         zsectors.capacity() + tree.bytes();
 }
 
 }  // namespace Gantrix

@@ -64,11 +64,17 @@ class AirportIndex {
   std::vector<int32_t> zorder;  // entries by ascending z, and their z values
   std::vector<double> zs;
   std::vector<int32_t> zstart;  // per slice of z: where its entries start in zs
+  // Per slice of z, one bit per sector of longitude (sector_of): set when an entry lies
+  // within reach of that part of the slice. A clear bit rules the exact test out.
+  std::vector<uint8_t> zsectors;
   KdTree tree;
 
  private:
   void index_z();
   [[nodiscard]] size_t z_slice(double z) const;
+  // Which of eight sectors around the z axis (x, y) lies in: signs of x and y, and whether
+  // |x| < |y|.
+  static int sector_of(double x, double y);
   // Whether some entry lies within squared distance MARGIN of (x, y, z).
   [[nodiscard]] bool entry_near(double x, double y, double z) const;
   // Runs the search into the thread's scratch lists; returns how many hits it kept. With
