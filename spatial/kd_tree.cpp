@@ -12,10 +12,10 @@ KdTree::KdTree(std::span<const double> xyz) {
   }
   if (n == 0) return;
   nodes.reserve(2 * (n / (LEAF / 2) + 1));
-  build(0, static_cast<int32_t>(n));
+  build(0, static_cast<int32_t>(n), 0);
 }
 
-int32_t KdTree::build(int32_t begin, int32_t end) {
+int32_t KdTree::build(int32_t begin, int32_t end, int depth) {
   const auto self = static_cast<int32_t>(nodes.size());
   nodes.push_back({0.0, 0.0, -1, -1, begin, end});
   if (end - begin <= LEAF) return self;
@@ -33,14 +33,24 @@ int32_t KdTree::build(int32_t begin, int32_t end) {
   for (int a = 1; a < 3; ++a) {
     if (hi[a] - lo[a] > hi[axis] - lo[axis]) axis = a;
   }
-  // Ties by entry, so the layout does not depend on the library's selection algorithm.
-  const auto mid = first + (end - begin) / 2;
+  // Sliding midpoint: cut the box in half, which keeps cells fat where points are sparse;
+  // when the cut leaves one side empty, or the tree is already deep (points crowded at
+  // ever smaller scales), split at the median instead, so the depth stays bounded (ties by
+  // entry, so the layout does not depend on the library's selection algorithm).
+  auto mid = first;
   double left_max = 0.0, right_min = 0.0;
   const auto split_on = [&](auto coord) {
-    std::nth_element(first, mid, last, [coord](const Point& l, const Point& r) {
-      const double cl = coord(l), cr = coord(r);
-      return cl < cr || (cl == cr && l.entry < r.entry);
-    });
+    const double cut = (lo[axis] + hi[axis]) * 0.5;
+    mid = depth < kMidpointDepth
+              ? std::partition(first, last, [&](const Point& p) { return coord(p) < cut; })
+              : first;
+    if (mid == first || mid == last) {
+      mid = first + (end - begin) / 2;
+      std::nth_element(first, mid, last, [coord](const Point& l, const Point& r) {
+        const double cl = coord(l), cr = coord(r);
+        return cl < cr || (cl == cr && l.entry < r.entry);
+      });
+    }
     left_max = coord(*first);
     for (auto it = first; it != mid; ++it) left_max = std::max(left_max, coord(*it));
     right_min = coord(*mid);
@@ -55,8 +65,8 @@ int32_t KdTree::build(int32_t begin, int32_t end) {
   }
 
   const auto split = static_cast<int32_t>(mid - points.begin());
-  build(begin, split);
-  const int32_t right = build(split, end);
+  build(begin, split, depth + 1);
+  const int32_t right = build(split, end, depth + 1);
   Node& node = nodes[static_cast<size_t>(self)];
   node.lo = left_max;
   node.hi = right_min;

@@ -1,5 +1,5 @@
-// A static k-d tree over points in three dimensions, for nearest-point searches: median
-// splits on the widest axis down to leaves of at most LEAF points, nodes in depth-first
+// A static k-d tree over points in three dimensions, for nearest-point searches: splits on
+// the widest axis down to leaves of at most LEAF points, nodes in depth-first
 // order (a node's left child follows it), the points copied in leaf order next to their
 // entry numbers so a leaf is a few contiguous cache lines.
 #pragma once
@@ -50,7 +50,9 @@ class KdTree {
   std::vector<Point> points;
 
  private:
-  int32_t build(int32_t begin, int32_t end);
+  // Midpoint cuts down to this depth, median cuts below: at most 40 + 31 levels.
+  static constexpr int kMidpointDepth = 40;
+  int32_t build(int32_t begin, int32_t end, int depth);
 
   // gap[a] is the squared distance from q to the current cell along axis a, and rd their
   // sum: a lower bound on the squared distance to any point below node n.
