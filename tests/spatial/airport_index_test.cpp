@@ -17,8 +17,8 @@ constexpr double kHalfCircumference = std::numbers::pi * EARTH_RADIUS_KM;
 
 TEST(Haversine, AntipodesAreFiniteAndNearPointsNearlyZero) {
   // The first two pairs round the haversine term just past 1.
-  for (const auto& [lat, lng] : {std::pair{-50.06, -97.27}, {-1.83, -174.68}, {0.0, 0.0},
-                                 {90.0, 0.0}, {45.0, -180.0}}) {
+  for (const auto& [lat, lng] :
+       {std::pair{-50.06, -97.27}, {-1.83, -174.68}, {0.0, 0.0}, {90.0, 0.0}, {45.0, -180.0}}) {
     SCOPED_TRACE(testing::Message() << lat << "," << lng);
     EXPECT_NEAR(haversine(lat, lng, -lat, lng + 180.0), kHalfCircumference, 2e-5);
     EXPECT_NEAR(haversine(-lat, lng + 180.0, lat, lng), kHalfCircumference, 2e-5);
@@ -46,10 +46,14 @@ TEST(AirportIndex, NearestAgreesWithBruteForce) {
   auto random_point = [&]() -> std::pair<double, double> {
     const double lng = unit(rng) * 360 - 180;
     switch (pick(6)) {
-      case 0: return {pick(2) ? 90.0 : -90.0, lng};
-      case 1: return {unit(rng) * 180 - 90, (pick(2) ? 1 : -1) * (180 - unit(rng) * 0.01)};
-      case 2: return {unit(rng) * 6 - 3, unit(rng) * 6 - 3};  // dense cluster
-      default: return {unit(rng) * 180 - 90, lng};
+      case 0:
+        return {pick(2) ? 90.0 : -90.0, lng};
+      case 1:
+        return {unit(rng) * 180 - 90, (pick(2) ? 1 : -1) * (180 - unit(rng) * 0.01)};
+      case 2:
+        return {unit(rng) * 6 - 3, unit(rng) * 6 - 3};  // dense cluster
+      default:
+        return {unit(rng) * 180 - 90, lng};
     }
   };
   for (int c = 0; c < 3000; ++c) {
@@ -81,8 +85,8 @@ TEST(AirportIndex, NearestAgreesWithBruteForce) {
       if (pick(3) != 0) max_km = limits[pick(7)];
       if (n > 0 && pick(5) == 0) max_km = haversine(lat, lng, lats[ids[0]], lngs[ids[0]]);
 
-      SCOPED_TRACE(testing::Message() << "case " << c << " query " << lat << "," << lng
-                                      << " k " << k << " max " << max_km.value_or(-1));
+      SCOPED_TRACE(testing::Message() << "case " << c << " query " << lat << "," << lng << " k "
+                                      << k << " max " << max_km.value_or(-1));
       std::vector<std::pair<double, int64_t>> all;
       for (const int32_t id : ids) {
         const double d = haversine(lat, lng, lats[id], lngs[id]);
@@ -110,6 +114,44 @@ TEST(AirportIndex, AirportAtTheAntipodeSortsLast) {
   ASSERT_EQ(h.i, (std::vector<int64_t>{3, 1, 0, 2}));
   EXPECT_NEAR(h.d[3], kHalfCircumference, 1e-6);
   EXPECT_EQ(h.d[2], h.d[3]);
+}
+
+// Airports crowding towards one spot at ever smaller scales (each half as far as the last)
+// would make halving cuts peel off one airport per level; the tree must stay searchable.
+TEST(AirportIndex, AirportsCrowdingAtEverSmallerScales) {
+  std::vector<double> lats, lngs;
+  std::vector<int32_t> ids;
+  for (int j = 0; j < 2000; ++j) {
+    lats.push_back(45.0 + 10.0 * std::ldexp(1.0, -j));
+    lngs.push_back(7.0 - std::ldexp(1.0, -j / 2));
+    ids.push_back(j);
+  }
+  const AirportIndex index(lats, lngs, ids);
+  for (const auto& [lat, lng] : {std::pair{45.0, 7.0}, {46.0, 6.5}, {55.0, 6.0}, {-45.0, -173.0}}) {
+    std::vector<std::pair<double, int64_t>> all;
+    for (const int32_t id : ids) all.emplace_back(haversine(lat, lng, lats[id], lngs[id]), id);
+    std::sort(all.begin(), all.end());
+    const Hits h = index.nearest(lat, lng, 3, std::nullopt);
+    ASSERT_EQ(h.i.size(), 3u);
+    for (size_t j = 0; j < 3; ++j) EXPECT_EQ(h.i[j], all[j].second) << lat << "," << lng;
+  }
+}
+
+// Results of up to eight hits live in place, longer ones on the heap; both read the same.
+TEST(SmallVector, KeepsValuesAcrossTheMoveToTheHeap) {
+  SmallVector<int64_t, 8> v;
+  std::vector<int64_t> want;
+  for (int64_t j = 0; j < 20; ++j) {
+    v.push_back(j * j);
+    want.push_back(j * j);
+    ASSERT_TRUE(v == want);
+    const SmallVector<int64_t, 8> copy = v;
+    ASSERT_TRUE(copy == v);
+  }
+  v.clear();
+  EXPECT_TRUE(v.empty());
+  v.push_back(7);
+  EXPECT_TRUE(v == std::vector<int64_t>{7});
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
-// The ring index behind the country search must answer exactly as the plain walk over the
-// envelope tree does, point for point and probe for probe.
+// The ring index and the cells behind the country search must answer exactly as the plain
+// walk over the envelope tree does, point for point and probe for probe.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
 
 #include "api/constants.h"
+#include "spatial/country_cells.h"
 #include "spatial/point_in_country.h"
 
 namespace Gantrix {
@@ -58,6 +59,34 @@ TEST(CountryIndex, AgreesOnRingVerticesExactly) {
     const double lat = s.rings.ys[p], lng = s.rings.xs[p];
     ASSERT_EQ(country_exact(s, lat, lng), walk_exact(s, lat, lng)) << lat << ", " << lng;
   }
+}
+
+// A cell that fixes its answer must fix the plain walk's answer, at its centre and at its
+// corners (the corners on its far sides just inside it).
+TEST(CountryIndex, FixedCellsAnswerAsTheWalkDoes) {
+  const State& s = state();
+  const CountryCells& cells = s.country_cells;
+  ASSERT_FALSE(cells.cells.empty());
+  constexpr double kStep = 1.0 / CountryCells::PER_DEGREE, kIn = 1e-9;
+  size_t fixed = 0;
+  for (size_t c = 0; c < cells.cells.size(); c += 11) {
+    const int16_t e = cells.cells[c];
+    if (e == CountryCells::MIXED) continue;
+    ++fixed;
+    const double x0 = -180.0 + static_cast<double>(c % CountryCells::W) * kStep;
+    const double y0 = -90.0 + static_cast<double>(c / CountryCells::W) * kStep;
+    const std::optional<std::string_view> want =
+        e >= 0 ? std::optional<std::string_view>(s.env_code[static_cast<size_t>(e)]) : std::nullopt;
+    const double xs[] = {x0, x0 + kStep / 2, x0 + kStep - kIn},
+                 ys[] = {y0, y0 + kStep / 2, y0 + kStep - kIn};
+    for (const double x : xs) {
+      for (const double y : ys) {
+        ASSERT_EQ(cells.at(x, y), e) << y << ", " << x;
+        ASSERT_EQ(walk_exact(s, y, x), want) << y << ", " << x;
+      }
+    }
+  }
+  EXPECT_GT(fixed, cells.cells.size() / 11 / 2);  // most of the map is fixed
 }
 
 }  // namespace
