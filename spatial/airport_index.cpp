@@ -80,7 +80,7 @@ AirportIndex::AirportIndex(std::span<const double> lat_column, std::span<const d
     coslat[j] = unit_vector(lats[ids[j]], lngs[ids[j]], &coords[j * 3]);
   }
   tree = KdTree(coords);
-  index_z();
+  tighten = distances_track_chords();
 }
 
 AirportIndex::AirportIndex(const AirportIndex& table, std::vector<int32_t> covered)
@@ -93,72 +93,17 @@ AirportIndex::AirportIndex(const AirportIndex& table, std::vector<int32_t> cover
     coslat[j] = table.coslat[id];
   }
   tree = KdTree(coords);
-  index_z();
+  tighten = distances_track_chords();
 }
 
-void AirportIndex::index_z() {
-  std::vector<std::pair<double, int32_t>> keyed(ids.size());
-  for (size_t j = 0; j < ids.size(); ++j) keyed[j] = {coords[j * 3 + 2], static_cast<int32_t>(j)};
-  std::sort(keyed.begin(), keyed.end());
-  zs.resize(ids.size());
-  zorder.resize(ids.size());
-  for (size_t j = 0; j < ids.size(); ++j) std::tie(zs[j], zorder[j]) = keyed[j];
-  // About one slice per entry, a power of two so a slice's bounds are exact.
-  size_t slices = 1;
-  while (slices < ids.size()) slices *= 2;
-  zstart.assign(slices + 1, static_cast<int32_t>(ids.size()));
-  for (size_t j = ids.size(); j-- > 0;) zstart[z_slice(zs[j])] = static_cast<int32_t>(j);
-  for (size_t b = slices; b-- > 0;) zstart[b] = std::min(zstart[b], zstart[b + 1]);
-
-  // Every slice and sector that a point within kReach of an entry can fall in, so a clear
-  // bit proves that no entry lies within sqrt(MARGIN) (kReach is three times that).
-  constexpr double kReach = 1e-4;
-  // Which sides of a sector boundary (bit 0: not below, bit 1: below) a value can reach.
-  const auto sides = [](double v, double reach) { return v >= reach ? 1 : v <= -reach ? 2 : 3; };
-  zsectors.assign(slices, 0);
+bool AirportIndex::distances_track_chords() const {
+  // With every latitude within [-90, 90], cos(latitude) >= 0 and the (clamped) distance is
+  // never NaN: it then grows with the chord, and the bound may follow the k-th chord.
   for (size_t j = 0; j < ids.size(); ++j) {
-    const double x = coords[j * 3], y = coords[j * 3 + 1], z = coords[j * 3 + 2];
-    const int sx = sides(x, kReach), sy = sides(y, kReach);
-    const int sd = sides(std::fabs(x) - std::fabs(y), 2 * kReach);
-    uint8_t mask = 0;
-    for (int sector = 0; sector < 8; ++sector) {
-      if ((sx >> (sector & 1) & 1) && (sy >> (sector >> 1 & 1) & 1) && (sd >> (sector >> 2) & 1)) {
-        mask = static_cast<uint8_t>(mask | 1 << sector);
-      }
-    }
-    for (size_t b = z_slice(z - kReach), last = z_slice(z + kReach); b <= last; ++b) {
-      zsectors[b] |= mask;
-    }
+    const double lat = lats[static_cast<size_t>(ids[j])], lng = lngs[static_cast<size_t>(ids[j])];
+    if (!(std::fabs(lat) <= 90.0 && std::isfinite(lng))) return false;
   }
-}
-
-size_t AirportIndex::z_slice(double z) const {
-  const size_t slices = zstart.size() - 1;
-  const double f = std::floor((z + 1.0) * (static_cast<double>(slices) * 0.5));
-  if (!(f > 0.0)) return 0;
-  return std::min(static_cast<size_t>(f), slices - 1);
-}
-
-int AirportIndex::sector_of(double x, double y) {
-  return (x < 0.0 ? 1 : 0) | (y < 0.0 ? 2 : 0) | (std::fabs(x) - std::fabs(y) < 0.0 ? 4 : 0);
-}
-
-bool AirportIndex::entry_near(double x, double y, double z) const {
-  // An entry within squared distance MARGIN differs from the point by at most sqrt(MARGIN)
-  // (about 3.2e-5) in z, so only the entries in that slice of the z order need the exact
-  // test.
-  constexpr double kSlice = 4e-5;
-  if (zs.empty() || !(zsectors[z_slice(z)] >> sector_of(x, y) & 1)) return false;
-  const double from = z - kSlice;
-  auto it = zs.begin() + zstart[z_slice(from)];
-  while (it != zs.end() && *it < from) ++it;
-  for (; it != zs.end() && *it <= z + kSlice; ++it) {
-    const double* p =
-        &coords[static_cast<size_t>(zorder[static_cast<size_t>(it - zs.begin())]) * 3];
-    const double dx = p[0] - x, dy = p[1] - y, dz = p[2] - z;
-    if ((dx * dx + dy * dy) + dz * dz <= MARGIN) return true;
-  }
-  return false;
+  return true;
 }
 
 size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<double> max_km,
@@ -172,25 +117,18 @@ size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<dou
 
   double q[3];
   const double cos_lat = unit_vector(lat, lng, q);
-  double bound = INF;
-  bool antipodal = false;
-  if (max_km) {
-    bound = chord2_bound(*max_km);
-  } else {
-    // Near an airport's antipode distances could come out NaN; then the bound must not be
-    // tightened from them.
-    antipodal = entry_near(-q[0], -q[1], -q[2]);
-  }
+  double bound = max_km ? chord2_bound(*max_km) : INF;
 
   // Candidates are kept by squared chord, and the bound follows the k-th smallest chord met
-  // so far, padded by MARGIN: the chord grows with great-circle distance, and the margin
+  // so far, padded by MARGIN: the chord grows with great-circle distance (never NaN for real
+  // latitudes, antipodes included, as the haversine term is clamped), and the margin
   // covers the rounding between the two, so no entry beyond the bound can be among the k
   // nearest (nor within max_km when those k are not). Distances are computed at the end, for
   // the candidates within the final bound only. The result does not depend on the order
   // entries are met in.
   const auto wanted = static_cast<uint64_t>(k);
   const KdTree::Point* pts = tree.points.data();
-  if (wanted == 1 && !antipodal) {
+  if (wanted == 1 && tighten) {
     tree.walk(q, bound, [&](int32_t begin, int32_t end) {
       for (int32_t j = begin; j < end; ++j) {
         const KdTree::Point& p = pts[j];
@@ -201,7 +139,7 @@ size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<dou
         if (d + MARGIN < bound) bound = d + MARGIN;
       }
     });
-  } else if (wanted <= kSmallK && !antipodal) {
+  } else if (wanted <= kSmallK && tighten) {
     // The k smallest chords so far, ascending, in a small array.
     double kth[kSmallK];
     size_t have = 0;
@@ -227,7 +165,9 @@ size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<dou
         const double d = (dx * dx + dy * dy) + dz * dz;
         if (d > bound) continue;
         s.cand.push_back({d, p.entry});
-        if (antipodal) continue;
+        // Airports given impossible latitudes could have NaN distances, which sort last
+        // whatever their chord: then every airport within max_km is a candidate.
+        if (!tighten) continue;
         // The k smallest chords so far, largest on top.
         if (s.kth.size() < wanted) {
           s.kth.push_back(d);
@@ -313,9 +253,8 @@ int64_t AirportIndex::nearest_one(double lat, double lng, std::optional<double> 
 }
 
 size_t AirportIndex::bytes() const {
-  return (ids.capacity() + zorder.capacity() + zstart.capacity()) * sizeof(int32_t) +
-         (coords.capacity() + coslat.capacity() + zs.capacity()) * sizeof(double) +
-         zsectors.capacity() + tree.bytes();
+  return ids.capacity() * sizeof(int32_t) +
+         (coords.capacity() + coslat.capacity()) * sizeof(double) + tree.bytes();
 }
 
 }  // namespace Gantrix

@@ -59,24 +59,14 @@ class AirportIndex {
   std::span<const double> lats;
   std::span<const double> lngs;
   std::vector<int32_t> ids;
-  std::vector<double> coords;   // unit vectors, three per entry, in ids order
-  std::vector<double> coslat;   // cos of each entry's latitude, for the distance
-  std::vector<int32_t> zorder;  // entries by ascending z, and their z values
-  std::vector<double> zs;
-  std::vector<int32_t> zstart;  // per slice of z: where its entries start in zs
-  // Per slice of z, one bit per sector of longitude (sector_of): set when an entry lies
-  // within reach of that part of the slice. A clear bit rules the exact test out.
-  std::vector<uint8_t> zsectors;
+  std::vector<double> coords;  // unit vectors, three per entry, in ids order
+  std::vector<double> coslat;  // cos of each entry's latitude, for the distance
   KdTree tree;
+  bool tighten = true;  // the bound may follow the k-th chord (distances_track_chords)
 
  private:
-  void index_z();
-  [[nodiscard]] size_t z_slice(double z) const;
-  // Which of eight sectors around the z axis (x, y) lies in: signs of x and y, and whether
-  // |x| < |y|.
-  static int sector_of(double x, double y);
-  // Whether some entry lies within squared distance MARGIN of (x, y, z).
-  [[nodiscard]] bool entry_near(double x, double y, double z) const;
+  // Whether every covered airport has a distance that grows with its chord (see search).
+  [[nodiscard]] bool distances_track_chords() const;
   // Runs the search into the thread's scratch lists; returns how many hits it kept. With
   // id_only, a lone candidate that needs no distance check comes back without its distance.
   size_t search(double lat, double lng, int64_t k, std::optional<double> max_km,

@@ -116,6 +116,34 @@ TEST(AirportIndex, AirportAtTheAntipodeSortsLast) {
   EXPECT_EQ(h.d[2], h.d[3]);
 }
 
+// A hand-made table may hold latitudes past the poles, whose distances no longer follow
+// the chord (and can round to NaN): the search must still give the k nearest, NaN last.
+TEST(AirportIndex, LatitudesPastThePolesStillGiveTheNearest) {
+  const std::vector<double> lats{135.0, 10.0, -120.0, 20.0, 100.0, -60.0};
+  const std::vector<double> lngs{0.0, 170.0, 45.0, -20.0, 180.0, 90.0};
+  const AirportIndex index(lats, lngs, {0, 1, 2, 3, 4, 5});
+  const auto before = [](const std::pair<double, int64_t>& a, const std::pair<double, int64_t>& b) {
+    if (std::isnan(a.first) || std::isnan(b.first)) {
+      return std::isnan(a.first) == std::isnan(b.first) ? a.second < b.second
+                                                        : !std::isnan(a.first);
+    }
+    return a < b;
+  };
+  for (const auto& [lat, lng] :
+       {std::pair{45.0, 180.0}, {0.0, 0.0}, {-80.0, 30.0}, {60.0, -100.0}}) {
+    std::vector<std::pair<double, int64_t>> all;
+    for (int64_t id = 0; id < 6; ++id)
+      all.emplace_back(haversine(lat, lng, lats[id], lngs[id]), id);
+    std::sort(all.begin(), all.end(), before);
+    for (int64_t k = 1; k <= 6; ++k) {
+      const Hits h = index.nearest(lat, lng, k, std::nullopt);
+      ASSERT_EQ(h.i.size(), static_cast<size_t>(k));
+      for (int64_t j = 0; j < k; ++j)
+        EXPECT_EQ(h.i[j], all[j].second) << lat << "," << lng << " k " << k;
+    }
+  }
+}
+
 // Airports crowding towards one spot at ever smaller scales (each half as far as the last)
 // would make halving cuts peel off one airport per level; the tree must stay searchable.
 TEST(AirportIndex, AirportsCrowdingAtEverSmallerScales) {
