@@ -11,6 +11,12 @@
 namespace Gantrix {
 namespace {
 
+// Cells visited (and edges scanned) at most while the cells are worked out: the embedded
+// data needs about 300,000; a dataset that would need far more (many rings spanning the
+// whole map, long edges everywhere) leaves every point to the ring test instead of making
+// the load slow.
+constexpr int64_t kWorkLimit = 8'000'000;
+
 // How near an edge may come to a cell before the cell counts as mixed: far above the
 // rounding of a crossing (about 1e-13 degrees) and of a point's cell number.
 constexpr double kNear = 1e-7;
@@ -39,6 +45,7 @@ CountryCells::CountryCells(const State& s) {
   if (s.env_feature.size() > static_cast<size_t>(std::numeric_limits<int16_t>::max())) return;
   const Rings& rings = s.rings;
   std::vector<int16_t> grid(static_cast<size_t>(W) * H, NONE);
+  int64_t work = 0;
 
   // Cells an edge comes near, and for each row the indexed rings spanning it.
   std::vector<int32_t> row_start(H + 1, 0), row_ring;
@@ -81,6 +88,8 @@ CountryCells::CountryCells(const State& s) {
       if (!prev || !cur) return;
       const int x0 = std::min(prev->x0, cur->x0), x1 = std::max(prev->x1, cur->x1);
       const int y0 = std::min(prev->y0, cur->y0), y1 = std::max(prev->y1, cur->y1);
+      work += static_cast<int64_t>(x1 - x0 + 1) * (y1 - y0 + 1);
+      if (work > kWorkLimit) return;
       for (int cy = y0; cy <= y1; ++cy) {
         std::fill(&grid[static_cast<size_t>(cy) * W + x0],
                   &grid[static_cast<size_t>(cy) * W + x1] + 1, MIXED);
@@ -100,7 +109,8 @@ CountryCells::CountryCells(const State& s) {
   std::vector<double> cross;
   std::vector<uint8_t> held(W, 0);
   std::vector<int32_t> first_ring(W, -1);
-  std::vector<std::pair<int32_t, int32_t>> more;  // (column, indexed ring)
+  std::vector<std::pair<int32_t, int32_t>> more;   // (column, indexed ring)
+  std::vector<int32_t> more_at(W + 1), more_ring;  // the same by column: counting sort
   std::vector<Hit> hits;
   for (int cy = 0; cy < H; ++cy) {
     const double y = cell_y(cy) + 0.5 / PER_DEGREE;
@@ -113,6 +123,8 @@ CountryCells::CountryCells(const State& s) {
       cross.clear();
       const int64_t g = rings.band0[r] + rings.band_of(r, y);
       const int64_t base = rings.first[r], last = rings.n[r] - 1;
+      work += rings.bstart[g + 1] - rings.bstart[g];
+      if (work > kWorkLimit) return;
       for (int64_t e = rings.bstart[g]; e < rings.bstart[g + 1]; ++e) {
         const int64_t v = rings.edges[e];
         const int64_t b = base + v, a = base + (v == 0 ? last : v - 1);
@@ -129,6 +141,7 @@ CountryCells::CountryCells(const State& s) {
         int cx = std::max(0, column(cross[i]) - 1);
         while (cx < W && cell_x(cx) + 0.5 / PER_DEGREE < cross[i]) ++cx;
         for (; cx < W && cell_x(cx) + 0.5 / PER_DEGREE < cross[i + 1]; ++cx) {
+          if (++work > kWorkLimit) return;
           if (line[cx] == MIXED) continue;
           if (held[cx] == 0) {
             held[cx] = 1;
@@ -139,8 +152,16 @@ CountryCells::CountryCells(const State& s) {
         }
       }
     }
-    std::sort(more.begin(), more.end());
-    auto next_more = more.begin();
+    std::fill(more_at.begin(), more_at.end(), 0);
+    for (const auto& m : more) ++more_at[static_cast<size_t>(m.first) + 1];
+    for (int cx = 0; cx < W; ++cx) more_at[cx + 1] += more_at[cx];
+    more_ring.resize(more.size());
+    for (const auto& m : more) {
+      more_ring[static_cast<size_t>(more_at[static_cast<size_t>(m.first)]++)] = m.second;
+    }
+    // The fill moved each column's start to its end: shift back.
+    for (int cx = W; cx > 0; --cx) more_at[cx] = more_at[cx - 1];
+    more_at[0] = 0;
     for (int cx = 0; cx < W; ++cx) {
       if (held[cx] == 0) continue;
       held[cx] = 0;
@@ -150,7 +171,7 @@ CountryCells::CountryCells(const State& s) {
         return s.env_lo[eb] < x0 && x1 < s.env_hi[eb] && s.env_lo[eb + 1] < y0 &&
                y1 < s.env_hi[eb + 1];
       };
-      if (next_more == more.end() || next_more->first != cx) {
+      if (more_at[cx] == more_at[cx + 1]) {
         // One ring: its feature holds the cell.
         const int64_t e = ring_envelope[static_cast<size_t>(first_ring[cx])];
         line[cx] = holds_cell(e) ? static_cast<int16_t>(e) : MIXED;
@@ -161,6 +182,7 @@ CountryCells::CountryCells(const State& s) {
         const int64_t r = s.ring_entry[static_cast<size_t>(p)];
         const int64_t f = s.ring_feature[r];
         const double area = rings.box_area(r);
+        work += static_cast<int64_t>(hits.size());
         for (Hit& h : hits) {
           if (h.feature == f) {
             h.odd = !h.odd;
@@ -171,8 +193,9 @@ CountryCells::CountryCells(const State& s) {
         hits.push_back({f, true, area});
       };
       fold(first_ring[cx]);
-      for (; next_more != more.end() && next_more->first == cx; ++next_more)
-        fold(next_more->second);
+      for (int32_t k = more_at[cx]; k < more_at[cx + 1]; ++k)
+        fold(more_ring[static_cast<size_t>(k)]);
+      if (work > kWorkLimit) return;
       // The winner as the point test picks it; an envelope box that does not hold the whole
       // cell would make the answer differ across it.
       int64_t best = -1, best_feature = -1;

@@ -38,13 +38,17 @@ TEST(Rings, ContainsAppliesTheEvenOddRuleOnEdgesAndVertices) {
   const char* pass = "0 0,4 0,4 2,6 4,0 4";   // vertex (4,2) the outline passes through
   const char* tall =
       "0 0,4 0,4 2,4 4,4 6,4 8,4 10,4 12,4 14,4 16,0 16,0 14,0 12,0 10,0 8,0 6,0 4,0 2";
-  const struct { const char* ring; double x, y; bool inside; } cases[] = {
-      {square, 0, 0.5, true},  {square, 0.5, 0, true},    {square, 1, 0.5, false},
-      {square, 0.5, 1, false}, {square, 0.5, 0.5, true},  {square, -0.5, 0.5, false},
-      {notch, 1, 1, true},     {notch, 4, 1, true},       {notch, 3, 2, false},
-      {peak, 1, 3, true},      {peak, 5, 3, true},        {peak, 3, 2, false},
-      {pass, 1, 2, true},      {pass, 5, 2, false},       {tall, 2, 8, true},
-      {tall, 0, 8, true},      {tall, 4, 8, false},       {tall, 2, 15.99, true},
+  const struct {
+    const char* ring;
+    double x, y;
+    bool inside;
+  } cases[] = {
+      {square, 0, 0.5, true},  {square, 0.5, 0, true},   {square, 1, 0.5, false},
+      {square, 0.5, 1, false}, {square, 0.5, 0.5, true}, {square, -0.5, 0.5, false},
+      {notch, 1, 1, true},     {notch, 4, 1, true},      {notch, 3, 2, false},
+      {peak, 1, 3, true},      {peak, 5, 3, true},       {peak, 3, 2, false},
+      {pass, 1, 2, true},      {pass, 5, 2, false},      {tall, 2, 8, true},
+      {tall, 0, 8, true},      {tall, 4, 8, false},      {tall, 2, 15.99, true},
       {tall, 2, 7.99, true},   {tall, 2, 16, false},
   };
   for (const auto& c : cases) {
@@ -65,10 +69,20 @@ TEST(PointInCountry, ExactTestUsesParityThenTheSmallerRingThenDatasetOrder) {
   const char* small = "2 2,4 2,4 4,2 4";
   const char* north = "0 1,4 1,4 5,0 5";
   const char* south = "0 0,4 0,4 4,0 4";
-  const struct { const char *a, *b; double x, y; const char* code; } cases[] = {
-      {holed, "", 2, 2, "aa"},          {holed, "", 5, 5, "none"},    {lake_isle, "", 1, 1, "aa"},
-      {lake_isle, "", 2.5, 2.5, "none"}, {lake_isle, "", 5, 5, "aa"},  {big, small, 3, 3, "bb"},
-      {small, big, 3, 3, "aa"},         {north, south, 2, 2, "aa"},   {south, north, 2, 2, "aa"},
+  const struct {
+    const char *a, *b;
+    double x, y;
+    const char* code;
+  } cases[] = {
+      {holed, "", 2, 2, "aa"},
+      {holed, "", 5, 5, "none"},
+      {lake_isle, "", 1, 1, "aa"},
+      {lake_isle, "", 2.5, 2.5, "none"},
+      {lake_isle, "", 5, 5, "aa"},
+      {big, small, 3, 3, "bb"},
+      {small, big, 3, 3, "aa"},
+      {north, south, 2, 2, "aa"},
+      {south, north, 2, 2, "aa"},
       {lake_isle, "1 1,9 1,9 9,1 9", 5, 5, "aa"},  // isle 4x4 beats 8x8
   };
   for (const auto& c : cases) {
@@ -80,9 +94,37 @@ TEST(PointInCountry, ExactTestUsesParityThenTheSmallerRingThenDatasetOrder) {
   EXPECT_EQ(innermost_ring(s, 0, 2.5, 2.5), -1.0);
 }
 
+// Forty nested rings spanning the map would make the precomputed cells too costly to work
+// out: the load gives them up and every point takes the ring test, with the same answers.
+TEST(PointInCountry, NestedWorldSpanningRingsSkipTheCells) {
+  std::string rings;
+  for (int k = 0; k < 40; ++k) {
+    if (k > 0) rings += " | ";
+    rings += box(-179 + 0.1 * k, -89 + 0.1 * k, 179 - 0.1 * k, 89 - 0.1 * k);
+  }
+  const State s = two_countries(rings, box(0.2, 0.2, 0.4, 0.4));
+  EXPECT_TRUE(s.country_cells.cells.empty());
+  const struct {
+    double x, y;
+    const char* code;
+  } cases[] = {{-178.95, 0, "aa"},
+               {-178.85, 0, "none"},
+               {-175.15, 5, "aa"},
+               {0, 0, "none"},
+               {0.3, 0.3, "bb"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(name_of(country_exact(s, c.y, c.x)), c.code) << c.x << "," << c.y;
+  }
+}
+
 // Probes run radius by radius, each radius north first and then clockwise, unwrapped.
 TEST(FindCountryCode, ProbesTryNearerRadiiFirstThenNorthThenClockwise) {
-  const struct { const char* why; std::string a, b; double lng; const char* code; } cases[] = {
+  const struct {
+    const char* why;
+    std::string a, b;
+    double lng;
+    const char* code;
+  } cases[] = {
       {"0.05 east before 0.1 north", box(-0.5, 0.07, 0.5, 1), box(0.04, -0.01, 1, 0.01), 0, "bb"},
       {"north before east", box(-0.01, 0.03, 0.01, 1), box(0.03, -0.01, 1, 0.01), 0, "aa"},
       {"east before west", box(-1, -0.01, -0.03, 0.01), box(0.03, -0.01, 1, 0.01), 0, "bb"},
@@ -102,7 +144,10 @@ TEST(FindCountryCode, FixedBoxesFirstAndNearestAirportLast) {
   const State s(
       test::airports_text({{"AAA", "A", "A", "Zz", 0, 10}, {"BBB", "B", "B", "QQ", 0, 30}}),
       test::countries_text({{"JP", "J", box(125, 30, 145, 45)}, {"-99", "X", box(9, -1, 11, 1)}}));
-  const struct { double lat, lng; const char* code; } cases[] = {
+  const struct {
+    double lat, lng;
+    const char* code;
+  } cases[] = {
       {37.23, 131.85, "kr"},   {37.25, 131.87, "kr"}, {37.2299, 131.86, "jp"},
       {37.24, 131.8701, "jp"}, {-37.2, -12.5, "sh"},  {-37.0, -12.1, "sh"},
       {-49.7, 68.5, "tf"},     {-48.9, 70.6, "tf"},   {-54.9, -38.0, "gs"},
