@@ -45,6 +45,10 @@ CountryCells::CountryCells(const State& s) {
   if (s.env_feature.size() > static_cast<size_t>(std::numeric_limits<int16_t>::max())) return;
   const Rings& rings = s.rings;
   std::vector<int16_t> grid(static_cast<size_t>(W) * H, NONE);
+  std::vector<uint8_t> busy(360 * 180, 0);  // per degree: some cell in it is not NONE
+  const auto mark_busy = [&busy](int cx, int cy) {
+    busy[static_cast<size_t>(cy / PER_DEGREE) * 360 + static_cast<size_t>(cx / PER_DEGREE)] = 1;
+  };
   int64_t work = 0;
 
   // Cells an edge comes near, and for each row the indexed rings spanning it.
@@ -93,6 +97,8 @@ CountryCells::CountryCells(const State& s) {
       for (int cy = y0; cy <= y1; ++cy) {
         std::fill(&grid[static_cast<size_t>(cy) * W + x0],
                   &grid[static_cast<size_t>(cy) * W + x1] + 1, MIXED);
+        for (int cx = x0; cx <= x1; cx += PER_DEGREE) mark_busy(cx, cy);
+        mark_busy(x1, cy);
       }
       prev = cur;
     }
@@ -116,6 +122,7 @@ CountryCells::CountryCells(const State& s) {
     const double y = cell_y(cy) + 0.5 / PER_DEGREE;
     int16_t* line = &grid[static_cast<size_t>(cy) * W];
     more.clear();
+    int held_from = W, held_to = -1;  // the columns this row's rings hold
     for (int32_t k = row_start[cy]; k < row_start[cy + 1]; ++k) {
       const int32_t p = row_ring[static_cast<size_t>(k)];
       const int64_t r = s.ring_entry[static_cast<size_t>(p)];
@@ -145,6 +152,8 @@ CountryCells::CountryCells(const State& s) {
           if (line[cx] == MIXED) continue;
           if (held[cx] == 0) {
             held[cx] = 1;
+            held_from = std::min(held_from, cx);
+            held_to = std::max(held_to, cx);
             first_ring[cx] = p;
           } else {
             more.emplace_back(cx, p);
@@ -152,17 +161,20 @@ CountryCells::CountryCells(const State& s) {
         }
       }
     }
-    std::fill(more_at.begin(), more_at.end(), 0);
-    for (const auto& m : more) ++more_at[static_cast<size_t>(m.first) + 1];
-    for (int cx = 0; cx < W; ++cx) more_at[cx + 1] += more_at[cx];
-    more_ring.resize(more.size());
-    for (const auto& m : more) {
-      more_ring[static_cast<size_t>(more_at[static_cast<size_t>(m.first)]++)] = m.second;
+    // more_at stays all zero (no further rings anywhere) while `more` is empty.
+    if (!more.empty()) {
+      std::fill(more_at.begin(), more_at.end(), 0);
+      for (const auto& m : more) ++more_at[static_cast<size_t>(m.first) + 1];
+      for (int cx = 0; cx < W; ++cx) more_at[cx + 1] += more_at[cx];
+      more_ring.resize(more.size());
+      for (const auto& m : more) {
+        more_ring[static_cast<size_t>(more_at[static_cast<size_t>(m.first)]++)] = m.second;
+      }
+      // The fill moved each column's start to its end: shift back.
+      for (int cx = W; cx > 0; --cx) more_at[cx] = more_at[cx - 1];
+      more_at[0] = 0;
     }
-    // The fill moved each column's start to its end: shift back.
-    for (int cx = W; cx > 0; --cx) more_at[cx] = more_at[cx - 1];
-    more_at[0] = 0;
-    for (int cx = 0; cx < W; ++cx) {
+    for (int cx = held_from; cx <= held_to; ++cx) {
       if (held[cx] == 0) continue;
       held[cx] = 0;
       const double x0 = cell_x(cx), x1 = cell_x(cx + 1), y0 = cell_y(cy), y1 = cell_y(cy + 1);
@@ -175,6 +187,7 @@ CountryCells::CountryCells(const State& s) {
         // One ring: its feature holds the cell.
         const int64_t e = ring_envelope[static_cast<size_t>(first_ring[cx])];
         line[cx] = holds_cell(e) ? static_cast<int16_t>(e) : MIXED;
+        if (line[cx] != NONE) mark_busy(cx, cy);
         continue;
       }
       hits.clear();
@@ -215,38 +228,34 @@ CountryCells::CountryCells(const State& s) {
         }
       }
       line[cx] = mixed ? MIXED : static_cast<int16_t>(best);
+      if (line[cx] != NONE) mark_busy(cx, cy);
     }
+    if (!more.empty()) std::fill(more_at.begin(), more_at.end(), 0);
   }
   cells = std::move(grid);
 
-  // Degrees that hold anything but NONE, spread by NEAR_REACH + 1 on each axis (the extra
-  // degree absorbs rounding at the degree lines).
+  // Degrees that hold anything but NONE (marked above), spread by NEAR_REACH + 1 on each
+  // axis (the extra degree absorbs rounding at the degree lines), by running counts.
   constexpr int kSpread = static_cast<int>(NEAR_REACH) + 1;
-  std::vector<uint8_t> busy(360 * 180, 0), wide(360 * 180, 0);
-  for (int cy = 0; cy < H; ++cy) {
-    for (int cx = 0; cx < W; ++cx) {
-      if (cells[static_cast<size_t>(cy) * W + cx] != NONE) {
-        busy[static_cast<size_t>(cy / PER_DEGREE) * 360 + cx / PER_DEGREE] = 1;
-      }
-    }
-  }
+  std::vector<uint8_t> wide(360 * 180, 0);
   for (int dy = 0; dy < 180; ++dy) {
+    const uint8_t* from = &busy[static_cast<size_t>(dy) * 360];
+    int count = 0;
+    for (int k = 0; k < kSpread; ++k) count += from[k];
     for (int dx = 0; dx < 360; ++dx) {
-      uint8_t any = 0;
-      for (int k = std::max(0, dx - kSpread); k <= std::min(359, dx + kSpread); ++k) {
-        any |= busy[static_cast<size_t>(dy) * 360 + k];
-      }
-      wide[static_cast<size_t>(dy) * 360 + dx] = any;
+      if (dx + kSpread < 360) count += from[dx + kSpread];
+      if (dx - kSpread - 1 >= 0) count -= from[dx - kSpread - 1];
+      wide[static_cast<size_t>(dy) * 360 + dx] = count > 0 ? 1 : 0;
     }
   }
   quiet.assign(360 * 180, 0);
-  for (int dy = 0; dy < 180; ++dy) {
-    for (int dx = 0; dx < 360; ++dx) {
-      uint8_t any = 0;
-      for (int k = std::max(0, dy - kSpread); k <= std::min(179, dy + kSpread); ++k) {
-        any |= wide[static_cast<size_t>(k) * 360 + dx];
-      }
-      quiet[static_cast<size_t>(dy) * 360 + dx] = any ? 0 : 1;
+  for (int dx = 0; dx < 360; ++dx) {
+    int count = 0;
+    for (int k = 0; k < kSpread; ++k) count += wide[static_cast<size_t>(k) * 360 + dx];
+    for (int dy = 0; dy < 180; ++dy) {
+      if (dy + kSpread < 180) count += wide[static_cast<size_t>(dy + kSpread) * 360 + dx];
+      if (dy - kSpread - 1 >= 0) count -= wide[static_cast<size_t>(dy - kSpread - 1) * 360 + dx];
+      quiet[static_cast<size_t>(dy) * 360 + dx] = count > 0 ? 0 : 1;
     }
   }
 }
