@@ -127,8 +127,9 @@ size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<dou
   // the candidates within the final bound only. The result does not depend on the order
   // entries are met in.
   const auto wanted = static_cast<uint64_t>(k);
-  const KdTree::Point* pts = tree.points.data();
-  if (wanted == 1 && tighten) {
+  // Every entry within the bound as it stands becomes a candidate; `seen` may then lower it.
+  const auto collect = [&](auto&& seen) {
+    const KdTree::Point* pts = tree.points.data();
     tree.walk(q, bound, [&](int32_t begin, int32_t end) {
       for (int32_t j = begin; j < end; ++j) {
         const KdTree::Point& p = pts[j];
@@ -136,52 +137,44 @@ size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<dou
         const double d = (dx * dx + dy * dy) + dz * dz;
         if (d > bound) continue;
         s.cand.push_back({d, p.entry});
-        if (d + MARGIN < bound) bound = d + MARGIN;
+        seen(d);
       }
     });
-  } else if (wanted <= kSmallK && tighten) {
+  };
+  if (!tighten) {
+    // Airports given impossible latitudes could have NaN distances, which sort last whatever
+    // their chord: then every airport within max_km is a candidate.
+    collect([](double) {});
+  } else if (wanted == 1) {
+    collect([&](double d) {
+      if (d + MARGIN < bound) bound = d + MARGIN;
+    });
+  } else if (wanted <= kSmallK) {
     // The k smallest chords so far, ascending, in a small array.
     double kth[kSmallK];
     size_t have = 0;
-    tree.walk(q, bound, [&](int32_t begin, int32_t end) {
-      for (int32_t j = begin; j < end; ++j) {
-        const KdTree::Point& p = pts[j];
-        const double dx = p.x - q[0], dy = p.y - q[1], dz = p.z - q[2];
-        const double d = (dx * dx + dy * dy) + dz * dz;
-        if (d > bound) continue;
-        s.cand.push_back({d, p.entry});
-        if (have == wanted && !(d < kth[have - 1])) continue;
-        size_t at = have < wanted ? have++ : have - 1;
-        for (; at > 0 && kth[at - 1] > d; --at) kth[at] = kth[at - 1];
-        kth[at] = d;
-        if (have == wanted && kth[have - 1] + MARGIN < bound) bound = kth[have - 1] + MARGIN;
-      }
+    collect([&](double d) {
+      if (have == wanted && !(d < kth[have - 1])) return;
+      size_t at = have < wanted ? have++ : have - 1;
+      for (; at > 0 && kth[at - 1] > d; --at) kth[at] = kth[at - 1];
+      kth[at] = d;
+      if (have == wanted && kth[have - 1] + MARGIN < bound) bound = kth[have - 1] + MARGIN;
     });
   } else {
-    tree.walk(q, bound, [&](int32_t begin, int32_t end) {
-      for (int32_t j = begin; j < end; ++j) {
-        const KdTree::Point& p = pts[j];
-        const double dx = p.x - q[0], dy = p.y - q[1], dz = p.z - q[2];
-        const double d = (dx * dx + dy * dy) + dz * dz;
-        if (d > bound) continue;
-        s.cand.push_back({d, p.entry});
-        // Airports given impossible latitudes could have NaN distances, which sort last
-        // whatever their chord: then every airport within max_km is a candidate.
-        if (!tighten) continue;
-        // The k smallest chords so far, largest on top.
-        if (s.kth.size() < wanted) {
-          s.kth.push_back(d);
-          std::push_heap(s.kth.begin(), s.kth.end());
-        } else if (d < s.kth.front()) {
-          std::pop_heap(s.kth.begin(), s.kth.end());
-          s.kth.back() = d;
-          std::push_heap(s.kth.begin(), s.kth.end());
-        } else {
-          continue;
-        }
-        if (s.kth.size() == wanted && s.kth.front() + MARGIN < bound) {
-          bound = s.kth.front() + MARGIN;
-        }
+    // The k smallest chords so far, largest on top.
+    collect([&](double d) {
+      if (s.kth.size() < wanted) {
+        s.kth.push_back(d);
+        std::push_heap(s.kth.begin(), s.kth.end());
+      } else if (d < s.kth.front()) {
+        std::pop_heap(s.kth.begin(), s.kth.end());
+        s.kth.back() = d;
+        std::push_heap(s.kth.begin(), s.kth.end());
+      } else {
+        return;
+      }
+      if (s.kth.size() == wanted && s.kth.front() + MARGIN < bound) {
+        bound = s.kth.front() + MARGIN;
       }
     });
   }
