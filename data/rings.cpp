@@ -66,20 +66,10 @@ int64_t Rings::band_of(int64_t r, double y) const {
 bool Rings::contains(int64_t r, double x, double y) const {
   if (y < min_lat[r] || y >= max_lat[r]) return false;
   if (x < min_lng[r] - MARGIN || x > max_lng[r] + MARGIN) return false;
-  const int64_t g = band0[r] + band_of(r, y);
-  const int64_t base = first[r];
-  const int64_t last = n[r] - 1;
   bool inside = false;
-  for (int64_t k = bstart[g], end = bstart[g + 1]; k < end; ++k) {
-    const int64_t v = edges[k];
-    const int64_t b = base + v;
-    const int64_t a = base + (v == 0 ? last : v - 1);
-    const double yb = ys[b], ya = ys[a];
-    if ((yb > y) != (ya > y)) {
-      const double xi = xs[b] + ((y - yb) * (xs[a] - xs[b])) / (ya - yb);
-      if (xi > x) inside = !inside;
-    }
-  }
+  for_each_crossing(r, y, [&](double xi) {
+    if (xi > x) inside = !inside;
+  });
   return inside;
 }
 

@@ -21,6 +21,23 @@ class Rings {
   // north and east sides as outside.
   [[nodiscard]] bool contains(int64_t r, double x, double y) const;
 
+  // Calls f(xi) for every edge of ring r that crosses latitude y (exactly one end strictly
+  // north of it), xi being the longitude where it does, as the ring test computes it.
+  // Needs min_lat[r] <= y < max_lat[r].
+  template <class F>
+  void for_each_crossing(int64_t r, double y, F&& f) const {
+    const int64_t g = band0[r] + band_of(r, y);
+    const int64_t base = first[r];
+    const int64_t last = n[r] - 1;
+    for (int64_t k = bstart[g], end = bstart[g + 1]; k < end; ++k) {
+      const int64_t v = edges[k];
+      const int64_t b = base + v;
+      const int64_t a = base + (v == 0 ? last : v - 1);
+      const double yb = ys[b], ya = ys[a];
+      if ((yb > y) != (ya > y)) f(xs[b] + ((y - yb) * (xs[a] - xs[b])) / (ya - yb));
+    }
+  }
+
   // Area of ring r's bounding box in square degrees: among overlapping outlines, the smaller
   // innermost ring wins.
   [[nodiscard]] double box_area(int64_t r) const {

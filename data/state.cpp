@@ -101,10 +101,7 @@ State::State(std::string_view airports_src, std::string_view countries_src) {
     airports_by_country.try_emplace(groups.keys[g], *all_airports, groups.members(g));
   }
   for (const auto& [code, index] : airports_by_country) {
-    if (code.size() == 2 && is_letter(code[0]) && is_letter(code[1])) {
-      two_letter_index[static_cast<size_t>(code[0] - 'a') * 26 +
-                       static_cast<size_t>(code[1] - 'a')] = &index;
-    }
+    if (const int slot = two_letter_slot(code); slot >= 0) two_letter_index[slot] = &index;
   }
 }
 

@@ -60,10 +60,7 @@ class State {
 
   // The airport index of a lower-case country code, or null.
   [[nodiscard]] const AirportIndex* country_index(std::string_view code) const {
-    if (code.size() == 2 && is_letter(code[0]) && is_letter(code[1])) {
-      return two_letter_index[static_cast<size_t>(code[0] - 'a') * 26 +
-                              static_cast<size_t>(code[1] - 'a')];
-    }
+    if (const int slot = two_letter_slot(code); slot >= 0) return two_letter_index[slot];
     const auto it = airports_by_country.find(code);
     return it == airports_by_country.end() ? nullptr : &it->second;
   }
@@ -128,7 +125,12 @@ class State {
   CountryCells country_cells;             // the exact test's answer where a cell fixes it
 
  private:
-  static bool is_letter(char c) { return c >= 'a' && c <= 'z'; }
+  // The place of a key of two lower-case letters in two_letter_index, or -1.
+  static int two_letter_slot(std::string_view code) {
+    const auto letter = [](char c) { return c >= 'a' && c <= 'z'; };
+    if (code.size() != 2 || !letter(code[0]) || !letter(code[1])) return -1;
+    return (code[0] - 'a') * 26 + (code[1] - 'a');
+  }
   // Clamped, so probes past the poles or the antimeridian land in the edge cells; rounding
   // is monotonic, so a box that holds a point always lists itself in the point's cell.
   static int grid_cell(double v, int cells) {

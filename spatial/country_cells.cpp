@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "data/state.h"
+#include "spatial/point_in_country.h"
 
 namespace Gantrix {
 namespace {
@@ -32,12 +33,6 @@ int row(double y) {
 }
 double cell_x(int cx) { return -180.0 + static_cast<double>(cx) / CountryCells::PER_DEGREE; }
 double cell_y(int cy) { return -90.0 + static_cast<double>(cy) / CountryCells::PER_DEGREE; }
-
-struct Hit {
-  int64_t feature;
-  bool odd;
-  double area;
-};
 
 }  // namespace
 
@@ -117,7 +112,7 @@ CountryCells::CountryCells(const State& s) {
   std::vector<int32_t> first_ring(W, -1);
   std::vector<std::pair<int32_t, int32_t>> more;   // (column, indexed ring)
   std::vector<int32_t> more_at(W + 1), more_ring;  // the same by column: counting sort
-  std::vector<Hit> hits;
+  std::vector<FeatureHit> hits;
   for (int cy = 0; cy < H; ++cy) {
     const double y = cell_y(cy) + 0.5 / PER_DEGREE;
     int16_t* line = &grid[static_cast<size_t>(cy) * W];
@@ -127,19 +122,11 @@ CountryCells::CountryCells(const State& s) {
       const int32_t p = row_ring[static_cast<size_t>(k)];
       const int64_t r = s.ring_entry[static_cast<size_t>(p)];
       if (y < rings.min_lat[r] || y >= rings.max_lat[r]) continue;
-      cross.clear();
       const int64_t g = rings.band0[r] + rings.band_of(r, y);
-      const int64_t base = rings.first[r], last = rings.n[r] - 1;
-      work += rings.bstart[g + 1] - rings.bstart[g];
+      work += rings.bstart[g + 1] - rings.bstart[g];  // the edges the crossings come from
       if (work > kWorkLimit) return;
-      for (int64_t e = rings.bstart[g]; e < rings.bstart[g + 1]; ++e) {
-        const int64_t v = rings.edges[e];
-        const int64_t b = base + v, a = base + (v == 0 ? last : v - 1);
-        const double yb = rings.ys[b], ya = rings.ys[a];
-        if ((yb > y) != (ya > y)) {
-          cross.push_back(rings.xs[b] + ((y - yb) * (rings.xs[a] - rings.xs[b])) / (ya - yb));
-        }
-      }
+      cross.clear();
+      rings.for_each_crossing(r, y, [&cross](double xi) { cross.push_back(xi); });
       std::sort(cross.begin(), cross.end());
       // Centres x with an odd count of crossings beyond them: cross[2i] <= x < cross[2i+1]
       // (an odd total, impossible for a closed ring, would leave the last span open).
@@ -192,18 +179,8 @@ CountryCells::CountryCells(const State& s) {
       }
       hits.clear();
       const auto fold = [&](int32_t p) {
-        const int64_t r = s.ring_entry[static_cast<size_t>(p)];
-        const int64_t f = s.ring_feature[r];
-        const double area = rings.box_area(r);
         work += static_cast<int64_t>(hits.size());
-        for (Hit& h : hits) {
-          if (h.feature == f) {
-            h.odd = !h.odd;
-            h.area = std::min(h.area, area);
-            return;
-          }
-        }
-        hits.push_back({f, true, area});
+        fold_ring(s, s.ring_entry[static_cast<size_t>(p)], hits);
       };
       fold(first_ring[cx]);
       for (int32_t k = more_at[cx]; k < more_at[cx + 1]; ++k)
@@ -214,14 +191,14 @@ CountryCells::CountryCells(const State& s) {
       int64_t best = -1, best_feature = -1;
       double best_area = 0.0;
       bool mixed = false;
-      for (const Hit& h : hits) {
+      for (const FeatureHit& h : hits) {
         if (!h.odd) continue;
         const int64_t e = s.feature_envelope[h.feature];
         if (!holds_cell(e)) {
           mixed = true;
           break;
         }
-        if (best < 0 || h.area < best_area || (h.area == best_area && h.feature < best_feature)) {
+        if (better(h.area, h.feature, best_area, best_feature)) {
           best = e;
           best_feature = h.feature;
           best_area = h.area;

@@ -20,13 +20,6 @@ constexpr Box kSpecialBoxes[] = {
     {-54.5, -54.3, 3.2, 3.5, "bv"},       {10.2, 10.4, -109.3, -109.1, "cp"},
 };
 
-// Overlapping outlines: the smaller innermost ring wins, then the earlier feature.
-bool better(double area, int64_t feature, double best_area, int64_t best_feature) {
-  if (best_feature < 0) return true;
-  if (area != best_area) return area < best_area;
-  return feature < best_feature;
-}
-
 // The current best envelope and its innermost area, carried through the walk so the best's
 // area is computed once rather than at every comparison.
 struct Best {
@@ -56,14 +49,6 @@ void walk(const State& s, int64_t node, Best& best, double x, double y) {
   }
 }
 
-// The rings that contain a point, folded per feature: parity and smallest box area. Which
-// envelope wins depends only on these, never on the order the rings are met in.
-struct FeatureHit {
-  int64_t feature;
-  bool odd;
-  double area;
-};
-
 struct Scratch {
   std::vector<FeatureHit> hits;
 };
@@ -80,17 +65,7 @@ bool in_ring_box(const State& s, int32_t p, double x, double y) {
 
 void add_ring(const State& s, int32_t p, double x, double y, std::vector<FeatureHit>& hits) {
   const int32_t r = s.ring_entry[p];
-  if (!s.rings.contains(r, x, y)) return;
-  const double area = s.rings.box_area(r);
-  const int64_t f = s.ring_feature[r];
-  for (FeatureHit& h : hits) {
-    if (h.feature == f) {
-      h.odd = !h.odd;
-      if (area < h.area) h.area = area;
-      return;
-    }
-  }
-  hits.push_back({f, true, area});
+  if (s.rings.contains(r, x, y)) fold_ring(s, r, hits);
 }
 
 // The winning envelope among the features holding the point an odd number of times.
@@ -131,6 +106,25 @@ std::optional<std::string_view> code_of(const State& s, int64_t e) {
 }
 
 }  // namespace
+
+bool better(double area, int64_t feature, double best_area, int64_t best_feature) {
+  if (best_feature < 0) return true;
+  if (area != best_area) return area < best_area;
+  return feature < best_feature;
+}
+
+void fold_ring(const State& s, int64_t r, std::vector<FeatureHit>& hits) {
+  const double area = s.rings.box_area(r);
+  const int64_t f = s.ring_feature[r];
+  for (FeatureHit& h : hits) {
+    if (h.feature == f) {
+      h.odd = !h.odd;
+      if (area < h.area) h.area = area;
+      return;
+    }
+  }
+  hits.push_back({f, true, area});
+}
 
 double innermost_ring(const State& s, int64_t f, double x, double y) {
   const Rings& rings = s.rings;
