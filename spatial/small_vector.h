@@ -23,12 +23,9 @@ class SmallVector {
   }
 
   void reserve(size_t n) {
-    if (n > N && heap_.empty() && size_ <= N) {
-      heap_.reserve(n);
-      heap_.assign(inline_, inline_ + size_);
-    } else if (n > N) {
-      heap_.reserve(n);
-    }
+    if (n <= N) return;
+    heap_.reserve(n);
+    if (heap_.empty()) heap_.assign(inline_, inline_ + size_);
   }
   void push_back(T v) {
     if (size_ < N && heap_.empty()) {
