@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace Gantrix {
@@ -28,31 +29,145 @@ void append_json_str(std::string& out, std::string_view text) {
   out.push_back('"');
 }
 
-void append_json_float(std::string& out, double value) {
+namespace {
+
+using U128 = unsigned __int128;
+
+constexpr uint64_t kPow10[18] = {1ULL,
+                                 10ULL,
+                                 100ULL,
+                                 1000ULL,
+                                 10000ULL,
+                                 100000ULL,
+                                 1000000ULL,
+                                 10000000ULL,
+                                 100000000ULL,
+                                 1000000000ULL,
+                                 10000000000ULL,
+                                 100000000000ULL,
+                                 1000000000000ULL,
+                                 10000000000000ULL,
+                                 100000000000000ULL,
+                                 1000000000000000ULL,
+                                 10000000000000000ULL,
+                                 100000000000000000ULL};
+
+// The eight decimal digits of v < 10^8 as ASCII, first digit in the lowest byte: the two
+// four-digit halves, then their two-digit pairs, then the digits, all in parallel lanes.
+uint64_t ascii8(uint32_t v) {
+  uint64_t x = (v / 10000) | (static_cast<uint64_t>(v % 10000) << 32);
+  const uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007F0000007FULL;
+  x = ((x - hundreds * 100) << 16) | hundreds;
+  const uint64_t tens = ((x * 103) >> 10) & 0x000F000F000F000FULL;
+  x = ((x - tens * 10) << 8) | tens;
+  return x | 0x3030303030303030ULL;
+}
+
+// Distances and most coordinates: 1 <= v < 1e8 with a significand that is not a power of two
+// (whose lower neighbour is nearer than its upper one). Finds the shortest digits that read
+// back as v and, among those, the nearest to v (ties to even), in exact integer arithmetic
+// at 17 significant digits, and writes them in plain decimal. Returns the end, or nullptr
+// when v is not such a value. Writes up to 26 bytes whatever the text's length.
+char* write_plain(double v, char* w) {
+  if (!(v >= 1.0 && v < 1e8)) return nullptr;
+  uint64_t bits;
+  std::memcpy(&bits, &v, sizeof bits);
+  const uint64_t fraction = bits & ((uint64_t{1} << 52) - 1);
+  if (fraction == 0) return nullptr;
+  const uint64_t mant = fraction | (uint64_t{1} << 52);
+  const int e2 = static_cast<int>(bits >> 52) - 1023;  // floor(log2 v): 0 .. 26
+  const int shift = 52 - e2;                            // v = mant / 2^shift
+  int de = (e2 * 1233) >> 12;                           // floor(log10 v), or one less
+  de += v >= static_cast<double>(kPow10[de + 1]);
+  const uint64_t scale = kPow10[16 - de];
+  // v * 10^(16-de), times 2^shift: the digits to the 17th, exactly.
+  const U128 scaled = static_cast<U128>(mant) * scale;
+  // The texts that read back as v lie within half a unit in the last place, ends included
+  // when the significand is even; [l + 1, h] holds their 17-digit integers.
+  const bool ends_count = (mant & 1) == 0;
+  const U128 below = 2 * scaled - scale, above = 2 * scaled + scale;
+  const U128 below_mask = (U128{1} << (shift + 1)) - 1;
+  uint64_t l = static_cast<uint64_t>(below >> (shift + 1));
+  if ((below & below_mask) == 0 && ends_count) --l;
+  uint64_t h = static_cast<uint64_t>(above >> (shift + 1));
+  if ((above & below_mask) == 0 && !ends_count) --h;
+  const uint64_t lowest = l + 1, highest = h;
+
+  // Drop digits while a shorter text still reads back; track how what is dropped compares
+  // with half a unit of the kept digits (0 below, 1 exactly, 2 above).
+  uint64_t r = static_cast<uint64_t>(scaled >> shift);
+  const U128 rest = scaled & ((U128{1} << shift) - 1);
+  const U128 half = U128{1} << (shift - 1);
+  int dropped = rest < half ? 0 : rest == half ? 1 : 2;
+  bool zeros = rest == 0;
+  int t = 0;
+  while (h / 10 > l / 10) {
+    const uint64_t d = r % 10;
+    dropped = d < 5 ? 0 : d > 5 || !zeros ? 2 : 1;
+    zeros = zeros && d == 0;
+    r /= 10;
+    h /= 10;
+    l /= 10;
+    ++t;
+  }
+  uint64_t c = r + (dropped == 2 || (dropped == 1 && (r & 1) != 0));
+  if (c * kPow10[t] < lowest) ++c;
+  if (c * kPow10[t] > highest) --c;
+  // The chosen digits padded with zeros to 17; when rounding up carried into an 18th
+  // digit, v is within an ulp of a power of ten and the general path takes it.
+  const uint64_t full = c * kPow10[t];
+  if (full >= kPow10[17]) return nullptr;
+  int n = 17 - t;  // significant digits, trailing zeros dropped
+  while (c % 10 == 0) {
+    c /= 10;
+    --n;
+  }
+  // The 17 digits are stored at w, then the part after the point again one byte further on,
+  // from the same words shifted, so no byte is read back.
+  const auto first = static_cast<uint32_t>(full / kPow10[16]);
+  const uint64_t after_first = full - first * kPow10[16];
+  const uint64_t mid = ascii8(static_cast<uint32_t>(after_first / 100000000));
+  const uint64_t low = ascii8(static_cast<uint32_t>(after_first % 100000000));
+  const int int_digits = de + 1;  // 1 .. 8
+  w[0] = static_cast<char>('0' + first);
+  std::memcpy(w + 1, &mid, 8);
+  std::memcpy(w + 9, &low, 8);
+  const int skip = (int_digits - 1) * 8;  // bits of mid before the point
+  const uint64_t tail_high = skip == 0 ? mid : (mid >> skip) | (low << (64 - skip));
+  const uint64_t tail_low = skip == 0 ? low : low >> skip;
+  w += int_digits;
+  *w++ = '.';
+  std::memcpy(w, &tail_high, 8);
+  std::memcpy(w + 8, &tail_low, 8);
+  return w + (n > int_digits ? n - int_digits : 1);
+}
+
+}  // namespace
+
+char* write_json_float(char* w, double value) {
   if (std::isnan(value)) {
-    out.append("NaN");
-    return;
+    std::memcpy(w, "NaN", 3);
+    return w + 3;
   }
   if (std::isinf(value)) {
-    out.append(value > 0 ? "Infinity" : "-Infinity");
-    return;
+    if (value < 0) *w++ = '-';
+    std::memcpy(w, "Infinity", 8);
+    return w + 8;
   }
   if (value == 0.0) {
-    out.append(std::signbit(value) ? "-0.0" : "0.0");
-    return;
+    if (std::signbit(value)) *w++ = '-';
+    std::memcpy(w, "0.0", 3);
+    return w + 3;
   }
+  if (value < 0) *w++ = '-';
+  if (char* end = write_plain(std::fabs(value), w)) return end;
 
-  // Shortest round-trip digits in scientific form, d.ddde[+-]xx, then laid out by our rules
-  // in a local buffer and appended once.
+  // Anything else: shortest round-trip digits in scientific form, d.ddde[+-]xx, from the
+  // standard library, then laid out by our rules.
   char sci[40];
-  const char* end = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific).ptr;
+  const char* end =
+      std::to_chars(sci, sci + sizeof sci, std::fabs(value), std::chars_format::scientific).ptr;
   const char* p = sci;
-  char text[48];
-  char* w = text;
-  if (*p == '-') {
-    *w++ = '-';
-    ++p;
-  }
   char digits[24];
   int n = 0;
   for (; *p != 'e'; ++p) {
@@ -101,7 +216,12 @@ void append_json_float(std::string& out, double value) {
       exp[len++] = static_cast<char>('0' + v % 10);
     while (len > 0) *w++ = exp[--len];
   }
-  out.append(text, static_cast<size_t>(w - text));
+  return w;
+}
+
+void append_json_float(std::string& out, double value) {
+  char text[JSON_FLOAT_ROOM];
+  out.append(text, static_cast<size_t>(write_json_float(text, value) - text));
 }
 
 }  // namespace Gantrix

@@ -3,6 +3,7 @@
 // assembled in one string without temporaries.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,12 @@ namespace Gantrix {
 
 void append_json_str(std::string& out, std::string_view text);
 void append_json_float(std::string& out, double value);
+
+// Room a number needs at the write position: its text is at most 24 bytes, and whole words
+// may be stored past its end.
+inline constexpr size_t JSON_FLOAT_ROOM = 32;
+// Writes the number at w, which must have JSON_FLOAT_ROOM bytes of room; returns its end.
+char* write_json_float(char* w, double value);
 
 inline std::string json_str(std::string_view text) {
   std::string out;

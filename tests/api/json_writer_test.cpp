@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <charconv>
 #include <cstring>
 #include <random>
 
@@ -56,6 +57,54 @@ TEST(JsonWriter, FloatReadsBackExactlyWithTheFewestDigits) {
     char shorter[40];
     std::snprintf(shorter, sizeof shorter, "%.*e", n - 1, v);
     ASSERT_NE(std::strtod(shorter, nullptr), v) << text << " vs " << shorter;
+  }
+}
+
+// Where the standard library's shortest text is plain decimal (below 1e15, where ours is
+// plain too), ours must be the same digits
+// (".0" added to a whole number): same length and the same choice between equally short
+// texts. Dyadic fractions (exact ties at the 17th digit), neighbours of powers of ten and of
+// short decimals, and random bit patterns; both signs.
+TEST(JsonWriter, FloatDigitsMatchTheStandardShortest) {
+  std::mt19937_64 rng(7);
+  const auto pick = [&rng](int i) {
+    switch (i % 6) {
+      case 0: {
+        const uint64_t bits = (rng() & ((uint64_t{1} << 52) - 1)) | ((1023 + rng() % 30) << 52);
+        double v;
+        std::memcpy(&v, &bits, sizeof v);
+        return v;
+      }
+      case 1:
+        return std::ldexp(static_cast<double>(rng() % (uint64_t{1} << 53)),
+                          -static_cast<int>(rng() % 60));
+      case 2: {
+        double v = std::pow(10.0, static_cast<int>(rng() % 12));
+        for (int k = static_cast<int>(rng() % 4); k > 0; --k) v = std::nextafter(v, 0.0);
+        return rng() % 2 == 0 ? v : std::nextafter(v, INFINITY);
+      }
+      case 3:
+        return std::nextafter(static_cast<double>(rng() % 100000) / 1000.0,
+                              rng() % 2 == 0 ? 0.0 : INFINITY);
+      case 4: {
+        // d whole digits and an odd multiple of 2^-(18-d): exactly 18 significant digits,
+        // the last a 5, so the 17-digit text is a tie.
+        const int d = 1 + static_cast<int>(rng() % 8);
+        const int m = 18 - d;
+        const double whole = std::pow(10.0, d - 1) + static_cast<double>(rng() % 1000);
+        return whole + std::ldexp(static_cast<double>((rng() % (uint64_t{1} << m)) | 1), -m);
+      }
+      default:
+        return std::uniform_real_distribution<double>(0.0, 20016.0)(rng);
+    }
+  };
+  for (int i = 0; i < 300000; ++i) {
+    const double v = i % 2 == 0 ? pick(i / 2) : -pick(i / 2);
+    char text[64];
+    std::string want(text, std::to_chars(text, text + sizeof text, v).ptr);
+    if (std::fabs(v) >= 1e15 || want.find('e') != std::string::npos) continue;
+    if (want.find('.') == std::string::npos) want += ".0";
+    ASSERT_EQ(json_float(v), want) << i;
   }
 }
 
