@@ -9,9 +9,11 @@ namespace {
 
 // Per-thread search scratch: kept between searches so a warm search does not allocate.
 struct Scratch {
-  std::vector<double> d;
-  std::vector<int64_t> i;
-  std::vector<uint32_t> order;
+  struct Found {
+    double d;
+    int64_t id;
+  };
+  std::vector<Found> found;  // the search's result, its first `kept` in order
   std::vector<double> kth;
   struct Candidate {
     double chord;
@@ -109,8 +111,7 @@ bool AirportIndex::distances_track_chords() const {
 size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<double> max_km,
                             bool id_only) const {
   Scratch& s = scratch();
-  s.d.clear();
-  s.i.clear();
+  s.found.clear();
   s.kth.clear();
   s.cand.clear();
   if (k <= 0 || tree.points.empty()) return 0;
@@ -190,9 +191,7 @@ size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<dou
       if (++within > 1) break;
     }
     if (within == 1) {
-      s.d.push_back(0.0);
-      s.i.push_back(ids[static_cast<size_t>(lone)]);
-      s.order.assign(1, 0);
+      s.found.push_back({0.0, ids[static_cast<size_t>(lone)]});
       return 1;
     }
   }
@@ -202,28 +201,32 @@ size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<dou
     const int32_t id = ids[static_cast<size_t>(p)];
     const double dist = haversine_cos(lat, lng, cos_lat, lats[id], lngs[id], coslat[p]);
     if (max_km && !(dist <= *max_km)) continue;
-    s.d.push_back(dist);
-    s.i.push_back(id);
+    s.found.push_back({dist, id});
   }
 
   // More candidates than k may have arrived while within the bound: order all, keep k.
-  const size_t found = s.d.size();
-  s.order.resize(found);
-  for (size_t j = 0; j < found; ++j) s.order[j] = static_cast<uint32_t>(j);
-  if (found > 1) {
-    const auto by_distance = [&s](uint32_t a, uint32_t b) {
-      const double da = s.d[a], db = s.d[b];
-      const bool na = std::isnan(da), nb = std::isnan(db);
-      if (na || nb) return na == nb ? s.i[a] < s.i[b] : nb;
-      if (da != db) return da < db;
-      return s.i[a] < s.i[b];
-    };
-    const size_t keep = std::min<uint64_t>(wanted, found);
-    std::partial_sort(s.order.begin(), s.order.begin() + static_cast<ptrdiff_t>(keep),
-                      s.order.end(), by_distance);
-    return keep;
+  // Ascending distance, ties by id, NaN last.
+  const auto before = [](const Scratch::Found& a, const Scratch::Found& b) {
+    const bool na = std::isnan(a.d), nb = std::isnan(b.d);
+    if (na || nb) return na == nb ? a.id < b.id : nb;
+    if (a.d != b.d) return a.d < b.d;
+    return a.id < b.id;
+  };
+  const size_t found = s.found.size();
+  const size_t keep = std::min<uint64_t>(wanted, found);
+  if (found <= kSmallK) {
+    // A few candidates, usually k or one more: insertion sort beats the general sort.
+    for (size_t j = 1; j < found; ++j) {
+      const Scratch::Found f = s.found[j];
+      size_t at = j;
+      for (; at > 0 && before(f, s.found[at - 1]); --at) s.found[at] = s.found[at - 1];
+      s.found[at] = f;
+    }
+  } else {
+    std::partial_sort(s.found.begin(), s.found.begin() + static_cast<ptrdiff_t>(keep),
+                      s.found.end(), before);
   }
-  return found;
+  return keep;
 }
 
 Hits AirportIndex::nearest(double lat, double lng, int64_t k, std::optional<double> max_km) const {
@@ -233,16 +236,15 @@ Hits AirportIndex::nearest(double lat, double lng, int64_t k, std::optional<doub
   hits.d.reserve(kept);
   hits.i.reserve(kept);
   for (size_t j = 0; j < kept; ++j) {
-    hits.d.push_back(s.d[s.order[j]]);
-    hits.i.push_back(s.i[s.order[j]]);
+    hits.d.push_back(s.found[j].d);
+    hits.i.push_back(s.found[j].id);
   }
   return hits;
 }
 
 int64_t AirportIndex::nearest_one(double lat, double lng, std::optional<double> max_km) const {
   if (search(lat, lng, 1, max_km, true) == 0) return -1;
-  const Scratch& s = scratch();
-  return s.i[s.order[0]];
+  return scratch().found[0].id;
 }
 
 size_t AirportIndex::bytes() const {
