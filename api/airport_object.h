@@ -19,8 +19,12 @@ inline const std::string& composite_code(const State& s, int64_t id) { return s.
 // The airport object's members without braces, so callers can append more. They are written
 // once per airport while the State is built; append_airport_fields copies that text.
 void write_airport_fields(std::string& out, const State& s, int64_t id);
+inline std::string_view airport_fields(const State& s, int64_t id) {
+  return std::string_view(s.ap_fields).substr(s.ap_fields_at[id],
+                                              s.ap_fields_at[id + 1] - s.ap_fields_at[id]);
+}
 inline void append_airport_fields(std::string& out, const State& s, int64_t id) {
-  out.append(s.ap_fields, s.ap_fields_at[id], s.ap_fields_at[id + 1] - s.ap_fields_at[id]);
+  out.append(airport_fields(s, id));
 }
 
 }  // namespace Gantrix

@@ -62,14 +62,9 @@ char* run_exported(Operation op, CallFrame& frame) noexcept {
     std::string cls;
     std::string msg;
     if (gx_ext_init_try(op, frame, &cls, &msg) == 0) {
-      const size_t size = frame.result.size() + 1;
-      auto* copy = static_cast<char*>(std::malloc(size));
-      if (copy == nullptr) {
-        record_error("out of memory");
-        return nullptr;
-      }
-      std::memcpy(copy, frame.result.c_str(), size);
-      return copy;
+      char* text = frame.result.release();
+      if (text == nullptr) record_error("out of memory");
+      return text;
     }
     record_error(!msg.empty() ? msg.c_str() : !cls.empty() ? cls.c_str() : "error");
   } catch (...) {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "api/result_text.h"
+
 namespace Gantrix {
 
 // Arguments of one exported call and the operation's result text.
@@ -22,7 +24,7 @@ struct CallFrame {
   int64_t limit = 0;
   double foreign_max_km = 0.0;
   int64_t has_foreign_max_km = 0;
-  std::string result;
+  ResultText result;
 };
 
 using Operation = void (*)(CallFrame&);
@@ -37,8 +39,8 @@ void gx_ext_init();
 int gx_ext_init_try(Operation op, CallFrame& frame, std::string* error_class,
                     std::string* error_message);
 
-// An exported call: start-up if needed, the protected call, then either a malloc'ed copy of
-// the result or null with the message recorded for gx_error. Never throws.
+// An exported call: start-up if needed, the protected call, then either the result's block
+// (the caller's to free) or null with the message recorded for gx_error. Never throws.
 char* run_exported(Operation op, CallFrame& frame) noexcept;
 
 // The 512-byte buffer that gx_error returns.

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "api/result_text.h"
 #include "data/state.h"
 
 namespace Gantrix {
@@ -45,9 +46,11 @@ class GantrixExt {
   static std::string set_size(int64_t handle);
   static std::string set_include(int64_t handle, const char* code);
   static std::string set_missing(int64_t handle);
-  static std::string set_nearest(int64_t handle, double lat, double lng, const char* country,
-                                 int64_t has_country, double max_km, int64_t has_max_km,
-                                 int64_t limit);
+  // Written straight into the block the caller receives: it is the longest result a query
+  // builds (an airport object per hit).
+  static ResultText set_nearest(int64_t handle, double lat, double lng, const char* country,
+                                int64_t has_country, double max_km, int64_t has_max_km,
+                                int64_t limit);
   static std::string set_resolve(int64_t handle, double lat, double lng, double foreign_max_km,
                                  int64_t has_foreign_max_km);
 

@@ -1,6 +1,7 @@
 // The searches over an airport set: its members nearest to a point, and which member should
 // serve a point and why.
 #include <algorithm>
+#include <cstring>
 
 #include "api/airport_object.h"
 #include "api/error.h"
@@ -60,9 +61,9 @@ void check_point(double lat, double& lng) {
 
 }  // namespace
 
-std::string GantrixExt::set_nearest(int64_t handle, double lat, double lng, const char* country,
-                                    int64_t has_country, double max_km, int64_t has_max_km,
-                                    int64_t limit) {
+ResultText GantrixExt::set_nearest(int64_t handle, double lat, double lng, const char* country,
+                                   int64_t has_country, double max_km, int64_t has_max_km,
+                                   int64_t limit) {
   const AirportSet& set = set_of(handle);
   check_point(lat, lng);
   std::optional<std::string> key;
@@ -71,17 +72,27 @@ std::string GantrixExt::set_nearest(int64_t handle, double lat, double lng, cons
       set.nearest(lat, lng, limit, key ? std::optional<std::string_view>(*key) : std::nullopt,
                   has_max_km == 1 ? std::optional<double>(max_km) : std::nullopt);
   const State& s = state();
-  std::string out = "[";
-  out.reserve(found.size() * 320 + 2);
-  for (size_t j = 0; j < found.size(); ++j) {
-    if (j > 0) out.push_back(',');
-    out.push_back('{');
-    append_airport_fields(out, s, found[j].airport);
-    out.append(",\"distance_km\":");
-    append_json_float(out, found[j].distance_km);
-    out.push_back('}');
+  static constexpr std::string_view kDistance = ",\"distance_km\":";
+  // One block sized for the whole array, then written without further checks.
+  size_t room = 2;
+  for (const Nearby& n : found) {
+    room += airport_fields(s, n.airport).size() + kDistance.size() + JSON_FLOAT_ROOM + 3;
   }
-  out.push_back(']');
+  ResultText out;
+  char* w = out.room(room);
+  *w++ = '[';
+  for (size_t j = 0; j < found.size(); ++j) {
+    if (j > 0) *w++ = ',';
+    *w++ = '{';
+    const std::string_view fields = airport_fields(s, found[j].airport);
+    std::memcpy(w, fields.data(), fields.size());
+    w += fields.size();
+    std::memcpy(w, kDistance.data(), kDistance.size());
+    w = write_json_float(w + kDistance.size(), found[j].distance_km);
+    *w++ = '}';
+  }
+  *w++ = ']';
+  out.commit(w);
   return out;
 }
 
