@@ -50,9 +50,10 @@ class AirportSet {
   TextMap<AirportIndex> by_country;
 
  private:
-  [[nodiscard]] Hits pool_hits(double lat, double lng, int64_t k,
-                               std::optional<std::string_view> country,
-                               std::optional<double> bound) const;
+  // The k members nearest to the point (of one country when given), in the search scratch.
+  [[nodiscard]] std::span<const Hit> pool_hits(double lat, double lng, int64_t k,
+                                               std::optional<std::string_view> country,
+                                               std::optional<double> bound) const;
 };
 
 }  // namespace Gantrix

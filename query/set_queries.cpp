@@ -11,9 +11,9 @@
 
 namespace Gantrix {
 
-Hits AirportSet::pool_hits(double lat, double lng, int64_t k,
-                           std::optional<std::string_view> country,
-                           std::optional<double> bound) const {
+std::span<const Hit> AirportSet::pool_hits(double lat, double lng, int64_t k,
+                                           std::optional<std::string_view> country,
+                                           std::optional<double> bound) const {
   const AirportIndex* index = &*all;
   if (country) {
     const auto it = by_country.find(*country);
@@ -23,16 +23,16 @@ Hits AirportSet::pool_hits(double lat, double lng, int64_t k,
       index = &it->second;
     }
   }
-  return index->nearest(lat, lng, k, bound);
+  return index->nearest_view(lat, lng, k, bound);
 }
 
 SmallVector<Nearby, 8> AirportSet::nearest(double lat, double lng, int64_t limit,
                                            std::optional<std::string_view> country,
                                            std::optional<double> max_km) const {
-  const Hits hits = pool_hits(lat, lng, limit, country, max_km);
+  const std::span<const Hit> hits = pool_hits(lat, lng, limit, country, max_km);
   SmallVector<Nearby, 8> out;
-  out.reserve(hits.i.size());
-  for (size_t j = 0; j < hits.i.size(); ++j) out.push_back({hits.i[j], hits.d[j]});
+  out.reserve(hits.size());
+  for (const Hit& h : hits) out.push_back({h.id, h.d});
   return out;
 }
 
@@ -45,10 +45,10 @@ std::optional<Resolved> AirportSet::resolve(const State& s, double lat, double l
       std::binary_search(members.begin(), members.end(), static_cast<int32_t>(a))) {
     return Resolved{a, haversine(lat, lng, s.ap_lat[a], s.ap_lng[a]), "nearest", a};
   }
-  Hits hits = pool_hits(lat, lng, 1, loc.country, std::nullopt);
-  if (!hits.i.empty()) return Resolved{hits.i[0], hits.d[0], "same_country", a};
+  std::span<const Hit> hits = pool_hits(lat, lng, 1, loc.country, std::nullopt);
+  if (!hits.empty()) return Resolved{hits[0].id, hits[0].d, "same_country", a};
   hits = pool_hits(lat, lng, 1, std::nullopt, foreign_max_km);
-  if (!hits.i.empty()) return Resolved{hits.i[0], hits.d[0], "nearby_foreign", a};
+  if (!hits.empty()) return Resolved{hits[0].id, hits[0].d, "nearby_foreign", a};
   return std::nullopt;
 }
 

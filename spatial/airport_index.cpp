@@ -9,11 +9,7 @@ namespace {
 
 // Per-thread search scratch: kept between searches so a warm search does not allocate.
 struct Scratch {
-  struct Found {
-    double d;
-    int64_t id;
-  };
-  std::vector<Found> found;  // the search's result, its first `kept` in order
+  std::vector<Hit> found;  // the search's result, its first `kept` in order
   std::vector<double> kth;
   struct Candidate {
     double chord;
@@ -206,7 +202,7 @@ size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<dou
 
   // More candidates than k may have arrived while within the bound: order all, keep k.
   // Ascending distance, ties by id, NaN last.
-  const auto before = [](const Scratch::Found& a, const Scratch::Found& b) {
+  const auto before = [](const Hit& a, const Hit& b) {
     const bool na = std::isnan(a.d), nb = std::isnan(b.d);
     if (na || nb) return na == nb ? a.id < b.id : nb;
     if (a.d != b.d) return a.d < b.d;
@@ -217,7 +213,7 @@ size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<dou
   if (found <= kSmallK) {
     // A few candidates, usually k or one more: insertion sort beats the general sort.
     for (size_t j = 1; j < found; ++j) {
-      const Scratch::Found f = s.found[j];
+      const Hit f = s.found[j];
       size_t at = j;
       for (; at > 0 && before(f, s.found[at - 1]); --at) s.found[at] = s.found[at - 1];
       s.found[at] = f;
@@ -229,15 +225,20 @@ size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<dou
   return keep;
 }
 
-Hits AirportIndex::nearest(double lat, double lng, int64_t k, std::optional<double> max_km) const {
+std::span<const Hit> AirportIndex::nearest_view(double lat, double lng, int64_t k,
+                                                std::optional<double> max_km) const {
   const size_t kept = search(lat, lng, k, max_km, false);
-  const Scratch& s = scratch();
+  return {scratch().found.data(), kept};
+}
+
+Hits AirportIndex::nearest(double lat, double lng, int64_t k, std::optional<double> max_km) const {
+  const std::span<const Hit> found = nearest_view(lat, lng, k, max_km);
   Hits hits;
-  hits.d.reserve(kept);
-  hits.i.reserve(kept);
-  for (size_t j = 0; j < kept; ++j) {
-    hits.d.push_back(s.found[j].d);
-    hits.i.push_back(s.found[j].id);
+  hits.d.reserve(found.size());
+  hits.i.reserve(found.size());
+  for (const Hit& h : found) {
+    hits.d.push_back(h.d);
+    hits.i.push_back(h.id);
   }
   return hits;
 }

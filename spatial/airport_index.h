@@ -14,6 +14,12 @@
 
 namespace Gantrix {
 
+// One airport a search found: its great-circle distance (km) and id.
+struct Hit {
+  double d;
+  int64_t id;
+};
+
 // Result of a search: distances (km) and airport ids, nearest first, ties by smaller id.
 struct Hits {
   SmallVector<double, 8> d;
@@ -49,6 +55,10 @@ class AirportIndex {
   // At most k airports nearest to (lat, lng), nearest first, ties to the smaller id; with
   // max_km only those at most that far. Empty for k <= 0 or an empty index.
   [[nodiscard]] Hits nearest(double lat, double lng, int64_t k, std::optional<double> max_km) const;
+  // The same hits, in order, left in this thread's search scratch: valid until the thread's
+  // next search. For callers that turn them into something else at once.
+  [[nodiscard]] std::span<const Hit> nearest_view(double lat, double lng, int64_t k,
+                                                  std::optional<double> max_km) const;
   // The id of the nearest airport (within max_km when given), or -1.
   [[nodiscard]] int64_t nearest_one(double lat, double lng, std::optional<double> max_km) const;
 
