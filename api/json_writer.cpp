@@ -80,24 +80,29 @@ char* write_plain(double v, char* w) {
   int de = (e2 * 1233) >> 12;                           // floor(log10 v), or one less
   de += v >= static_cast<double>(kPow10[de + 1]);
   const uint64_t scale = kPow10[16 - de];
-  // v * 10^(16-de), times 2^shift: the digits to the 17th, exactly.
+  // v * 10^(16-de), times 2^shift, exactly: r is its whole part (the digits to the 17th),
+  // rest the fraction over 2^shift (shift is 26 .. 52, so both fit a word).
   const U128 scaled = static_cast<U128>(mant) * scale;
-  // The texts that read back as v lie within half a unit in the last place, ends included
-  // when the significand is even; [l + 1, h] holds their 17-digit integers.
+  const auto low64 = static_cast<uint64_t>(scaled), high64 = static_cast<uint64_t>(scaled >> 64);
+  uint64_t r = (high64 << (64 - shift)) | (low64 >> shift);
+  const uint64_t mask = (uint64_t{1} << shift) - 1;
+  const uint64_t rest = low64 & mask;
+  // The texts that read back as v lie within half a unit in the last place (scale / 2 in
+  // these units over 2^shift), ends included when the significand is even; [l + 1, h]
+  // holds their 17-digit integers.
   const bool ends_count = (mant & 1) == 0;
-  const U128 below = 2 * scaled - scale, above = 2 * scaled + scale;
-  const U128 below_mask = (U128{1} << (shift + 1)) - 1;
-  uint64_t l = static_cast<uint64_t>(below >> (shift + 1));
-  if ((below & below_mask) == 0 && ends_count) --l;
-  uint64_t h = static_cast<uint64_t>(above >> (shift + 1));
-  if ((above & below_mask) == 0 && !ends_count) --h;
+  const auto half_scale = static_cast<int64_t>(scale / 2);
+  const int64_t below = static_cast<int64_t>(rest) - half_scale;
+  const int64_t above = static_cast<int64_t>(rest) + half_scale;
+  uint64_t l = r + static_cast<uint64_t>(below >> shift);  // arithmetic shift: the floor
+  if ((static_cast<uint64_t>(below) & mask) == 0 && ends_count) --l;
+  uint64_t h = r + static_cast<uint64_t>(above >> shift);
+  if ((static_cast<uint64_t>(above) & mask) == 0 && !ends_count) --h;
   const uint64_t lowest = l + 1, highest = h;
 
   // Drop digits while a shorter text still reads back; track how what is dropped compares
   // with half a unit of the kept digits (0 below, 1 exactly, 2 above).
-  uint64_t r = static_cast<uint64_t>(scaled >> shift);
-  const U128 rest = scaled & ((U128{1} << shift) - 1);
-  const U128 half = U128{1} << (shift - 1);
+  const uint64_t half = uint64_t{1} << (shift - 1);
   int dropped = rest < half ? 0 : rest == half ? 1 : 2;
   bool zeros = rest == 0;
   int t = 0;
