@@ -73,9 +73,10 @@ AirportIndex::AirportIndex(std::span<const double> lat_column, std::span<const d
                            std::vector<int32_t> covered)
     : lats(lat_column), lngs(lng_column), ids(std::move(covered)) {
   coords.resize(ids.size() * 3);
-  coslat.resize(ids.size());
+  places.resize(ids.size());
   for (size_t j = 0; j < ids.size(); ++j) {
-    coslat[j] = unit_vector(lats[ids[j]], lngs[ids[j]], &coords[j * 3]);
+    const double lat = lats[ids[j]], lng = lngs[ids[j]];
+    places[j] = {lat, lng, unit_vector(lat, lng, &coords[j * 3])};
   }
   tree = KdTree(coords);
   tighten = distances_track_chords();
@@ -84,11 +85,11 @@ AirportIndex::AirportIndex(std::span<const double> lat_column, std::span<const d
 AirportIndex::AirportIndex(const AirportIndex& table, std::vector<int32_t> covered)
     : lats(table.lats), lngs(table.lngs), ids(std::move(covered)) {
   coords.resize(ids.size() * 3);
-  coslat.resize(ids.size());
+  places.resize(ids.size());
   for (size_t j = 0; j < ids.size(); ++j) {
     const auto id = static_cast<size_t>(ids[j]);
     std::copy_n(&table.coords[id * 3], 3, &coords[j * 3]);
-    coslat[j] = table.coslat[id];
+    places[j] = table.places[id];
   }
   tree = KdTree(coords);
   tighten = distances_track_chords();
@@ -194,8 +195,9 @@ size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<dou
 
   for (const auto& [chord, p] : s.cand) {
     if (chord > bound) continue;
+    const Place& at = places[static_cast<size_t>(p)];
+    const double dist = haversine_cos(lat, lng, cos_lat, at.lat, at.lng, at.coslat);
     const int32_t id = ids[static_cast<size_t>(p)];
-    const double dist = haversine_cos(lat, lng, cos_lat, lats[id], lngs[id], coslat[p]);
     if (max_km && !(dist <= *max_km)) continue;
     s.found.push_back({dist, id});
   }
@@ -250,7 +252,7 @@ int64_t AirportIndex::nearest_one(double lat, double lng, std::optional<double> 
 
 size_t AirportIndex::bytes() const {
   return ids.capacity() * sizeof(int32_t) +
-         (coords.capacity() + coslat.capacity()) * sizeof(double) + tree.bytes();
+         coords.capacity() * sizeof(double) + places.capacity() * sizeof(Place) + tree.bytes();
 }
 
 }  // namespace Gantrix

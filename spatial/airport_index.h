@@ -70,7 +70,11 @@ class AirportIndex {
   std::span<const double> lngs;
   std::vector<int32_t> ids;
   std::vector<double> coords;  // unit vectors, three per entry, in ids order
-  std::vector<double> coslat;  // cos of each entry's latitude, for the distance
+  // Each entry's latitude, longitude and cos(latitude): what its distance needs, in one place.
+  struct Place {
+    double lat, lng, coslat;
+  };
+  std::vector<Place> places;
   KdTree tree;
   bool tighten = true;  // the bound may follow the k-th chord (distances_track_chords)
 
