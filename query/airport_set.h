@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,11 +13,6 @@
 #include "spatial/airport_index.h"
 
 namespace Gantrix {
-
-struct Nearby {
-  int64_t airport;
-  double distance_km;
-};
 
 struct Resolved {
   int64_t airport;
@@ -35,10 +31,12 @@ class AirportSet {
   [[nodiscard]] bool include(const State& s, std::string_view code) const;
   [[nodiscard]] size_t size() const { return member_ids.size(); }
 
-  // Members nearest to a checked, normalised point; country is a lower-case key or none.
-  [[nodiscard]] SmallVector<Nearby, 8> nearest(double lat, double lng, int64_t limit,
-                                               std::optional<std::string_view> country,
-                                               std::optional<double> max_km) const;
+  // Members nearest to a checked, normalised point (airport ids and distances in km, nearest
+  // first); country is a lower-case key or none. The hits stay in the thread's search scratch
+  // until its next search.
+  [[nodiscard]] std::span<const Hit> nearest(double lat, double lng, int64_t limit,
+                                             std::optional<std::string_view> country,
+                                             std::optional<double> max_km) const;
   // The member that should serve the point, or none.
   [[nodiscard]] std::optional<Resolved> resolve(const State& s, double lat, double lng,
                                                 std::optional<double> foreign_max_km) const;
@@ -48,12 +46,6 @@ class AirportSet {
   std::vector<std::string> missing;
   std::optional<AirportIndex> all;
   TextMap<AirportIndex> by_country;
-
- private:
-  // The k members nearest to the point (of one country when given), in the search scratch.
-  [[nodiscard]] std::span<const Hit> pool_hits(double lat, double lng, int64_t k,
-                                               std::optional<std::string_view> country,
-                                               std::optional<double> bound) const;
 };
 
 }  // namespace Gantrix

@@ -11,9 +11,9 @@
 
 namespace Gantrix {
 
-std::span<const Hit> AirportSet::pool_hits(double lat, double lng, int64_t k,
-                                           std::optional<std::string_view> country,
-                                           std::optional<double> bound) const {
+std::span<const Hit> AirportSet::nearest(double lat, double lng, int64_t k,
+                                         std::optional<std::string_view> country,
+                                         std::optional<double> max_km) const {
   const AirportIndex* index = &*all;
   if (country) {
     const auto it = by_country.find(*country);
@@ -23,17 +23,7 @@ std::span<const Hit> AirportSet::pool_hits(double lat, double lng, int64_t k,
       index = &it->second;
     }
   }
-  return index->nearest_view(lat, lng, k, bound);
-}
-
-SmallVector<Nearby, 8> AirportSet::nearest(double lat, double lng, int64_t limit,
-                                           std::optional<std::string_view> country,
-                                           std::optional<double> max_km) const {
-  const std::span<const Hit> hits = pool_hits(lat, lng, limit, country, max_km);
-  SmallVector<Nearby, 8> out;
-  out.reserve(hits.size());
-  for (const Hit& h : hits) out.push_back({h.id, h.d});
-  return out;
+  return index->nearest_view(lat, lng, k, max_km);
 }
 
 std::optional<Resolved> AirportSet::resolve(const State& s, double lat, double lng,
@@ -45,9 +35,9 @@ std::optional<Resolved> AirportSet::resolve(const State& s, double lat, double l
       std::binary_search(members.begin(), members.end(), static_cast<int32_t>(a))) {
     return Resolved{a, haversine(lat, lng, s.ap_lat[a], s.ap_lng[a]), "nearest", a};
   }
-  std::span<const Hit> hits = pool_hits(lat, lng, 1, loc.country, std::nullopt);
+  std::span<const Hit> hits = nearest(lat, lng, 1, loc.country, std::nullopt);
   if (!hits.empty()) return Resolved{hits[0].id, hits[0].d, "same_country", a};
-  hits = pool_hits(lat, lng, 1, std::nullopt, foreign_max_km);
+  hits = nearest(lat, lng, 1, std::nullopt, foreign_max_km);
   if (!hits.empty()) return Resolved{hits[0].id, hits[0].d, "nearby_foreign", a};
   return std::nullopt;
 }
@@ -75,8 +65,8 @@ ResultText GantrixExt::set_nearest(int64_t handle, double lat, double lng, const
   static constexpr std::string_view kDistance = ",\"distance_km\":";
   // One block sized for the whole array, then written without further checks.
   size_t room = 2;
-  for (const Nearby& n : found) {
-    room += airport_fields(s, n.airport).size() + kDistance.size() + JSON_FLOAT_ROOM + 3;
+  for (const Hit& h : found) {
+    room += airport_fields(s, h.id).size() + kDistance.size() + JSON_FLOAT_ROOM + 3;
   }
   ResultText out;
   char* w = out.room(room);
@@ -84,11 +74,11 @@ ResultText GantrixExt::set_nearest(int64_t handle, double lat, double lng, const
   for (size_t j = 0; j < found.size(); ++j) {
     if (j > 0) *w++ = ',';
     *w++ = '{';
-    const std::string_view fields = airport_fields(s, found[j].airport);
+    const std::string_view fields = airport_fields(s, found[j].id);
     std::memcpy(w, fields.data(), fields.size());
     w += fields.size();
     std::memcpy(w, kDistance.data(), kDistance.size());
-    w = write_json_float(w + kDistance.size(), found[j].distance_km);
+    w = write_json_float(w + kDistance.size(), found[j].d);
     *w++ = '}';
   }
   *w++ = ']';
