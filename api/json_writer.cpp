@@ -1,5 +1,6 @@
 #include "api/json_writer.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -69,6 +70,8 @@ uint64_t ascii8(uint32_t v) {
 // at 17 significant digits, and writes them in plain decimal. Returns the end, or nullptr
 // when v is not such a value. Writes up to 26 bytes whatever the text's length.
 char* write_plain(double v, char* w) {
+  // The digits are laid out as little-endian words.
+  if constexpr (std::endian::native != std::endian::little) return nullptr;
   if (!(v >= 1.0 && v < 1e8)) return nullptr;
   uint64_t bits;
   std::memcpy(&bits, &v, sizeof bits);
