@@ -12,8 +12,8 @@ namespace Gantrix {
 void append_json_str(std::string& out, std::string_view text);
 void append_json_float(std::string& out, double value);
 
-// Room a number needs at the write position: its text is at most 24 bytes, and whole words
-// may be stored past its end.
+// Room a number needs at the write position: its text is at most 24 bytes, but whole words
+// may be stored past its end, up to 26 bytes from the start.
 inline constexpr size_t JSON_FLOAT_ROOM = 32;
 // Writes the number at w, which must have JSON_FLOAT_ROOM bytes of room; returns its end.
 char* write_json_float(char* w, double value);
