@@ -20,8 +20,7 @@ inline const std::string& composite_code(const State& s, int64_t id) { return s.
 // once per airport while the State is built; append_airport_fields copies that text.
 void write_airport_fields(std::string& out, const State& s, int64_t id);
 inline std::string_view airport_fields(const State& s, int64_t id) {
-  return std::string_view(s.ap_fields).substr(s.ap_fields_at[id],
-                                              s.ap_fields_at[id + 1] - s.ap_fields_at[id]);
+  return s.ap_fields[static_cast<size_t>(id)];
 }
 inline void append_airport_fields(std::string& out, const State& s, int64_t id) {
   out.append(airport_fields(s, id));

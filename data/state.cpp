@@ -76,24 +76,16 @@ State::State(std::string_view airports_src, std::string_view countries_src) {
     ap_code.push_back(ap_country_lower[i] + "." + lower(ap_iata[i]));
     ap_display.push_back(describe_airport(*this, static_cast<int64_t>(i)));
   }
-  ap_fields.reserve(n * 200);
-  ap_fields_at.reserve(n + 1);
-  for (size_t i = 0; i < n; ++i) {
-    ap_fields_at.push_back(ap_fields.size());
-    write_airport_fields(ap_fields, *this, static_cast<int64_t>(i));
-  }
-  ap_fields_at.push_back(ap_fields.size());
-  ap_answer.reserve(n * 64);
-  ap_answer_at.reserve(n + 1);
-  for (size_t i = 0; i < n; ++i) {
-    ap_answer_at.push_back(ap_answer.size());
-    ap_answer.append("{\"code\":");
-    append_json_str(ap_answer, ap_code[i]);
-    ap_answer.append(",\"name\":");
-    append_json_str(ap_answer, ap_display[i]);
-    ap_answer.push_back('}');
-  }
-  ap_answer_at.push_back(ap_answer.size());
+  ap_fields.build(n, 200, [this](std::string& out, size_t i) {
+    write_airport_fields(out, *this, static_cast<int64_t>(i));
+  });
+  ap_answer.build(n, 64, [this](std::string& out, size_t i) {
+    out.append("{\"code\":");
+    append_json_str(out, ap_code[i]);
+    out.append(",\"name\":");
+    append_json_str(out, ap_display[i]);
+    out.push_back('}');
+  });
 
   all_airports = std::make_unique<AirportIndex>(ap_lat, ap_lng, std::move(ids));
   airports_by_country.reserve(groups.keys.size());
@@ -115,8 +107,7 @@ size_t State::bytes() const {
        {&ap_iata, &ap_name, &ap_city, &ap_country, &ap_country_lower, &ap_code, &ap_display}) {
     for (const auto& s : *column) total += sizeof s + (s.capacity() > 15 ? s.capacity() : 0);
   }
-  total += ap_fields.capacity() + ap_fields_at.capacity() * sizeof(size_t);
-  total += ap_answer.capacity() + ap_answer_at.capacity() * sizeof(size_t);
+  total += ap_fields.bytes() + ap_answer.bytes();
   total += (ap_lat.capacity() + ap_lng.capacity() + env_lo.capacity() + env_hi.capacity()) *
            sizeof(double);
   total += (feature_ring0.capacity() + feature_rings.capacity() + env_feature.capacity()) *

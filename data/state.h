@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "data/rings.h"
+#include "data/text_table.h"
 #include "spatial/airport_index.h"
 #include "spatial/country_cells.h"
 #include "spatial/rtree.h"
@@ -99,12 +100,10 @@ class State {
   std::vector<std::string> ap_country_lower;
   std::vector<std::string> ap_code;
   std::vector<std::string> ap_display;
-  // Each airport's result members, airport after airport, and where each begins.
-  std::string ap_fields;
-  std::vector<size_t> ap_fields_at;
-  // Each airport's answer to "which airport serves this point", the same way.
-  std::string ap_answer;
-  std::vector<size_t> ap_answer_at;
+  // Each airport's result members (the airport object without braces).
+  TextTable ap_fields;
+  // Each airport's answer to "which airport serves this point", {"code":...,"name":...}.
+  TextTable ap_answer;
 
   // A second index over the rings themselves (of features with an envelope): a point then
   // meets only the rings whose own box holds it, instead of every ring of every envelope

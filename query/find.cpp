@@ -60,8 +60,7 @@ std::string GantrixExt::find(double lat, double lng) {
   const Located loc = nearest_in_country(*s, lat, lng);
   if (loc.index < 0) return error_document(loc.error);
   // {"code":...,"name":...}, written once per airport at load.
-  const auto at = static_cast<size_t>(loc.index);
-  return s->ap_answer.substr(s->ap_answer_at[at], s->ap_answer_at[at + 1] - s->ap_answer_at[at]);
+  return std::string(s->ap_answer[static_cast<size_t>(loc.index)]);
 }
 
 }  // namespace Gantrix

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <tuple>
 
 namespace Gantrix {
 namespace {
@@ -98,11 +97,9 @@ AirportIndex::AirportIndex(const AirportIndex& table, std::vector<int32_t> cover
 bool AirportIndex::distances_track_chords() const {
   // With every latitude within [-90, 90], cos(latitude) >= 0 and the (clamped) distance is
   // never NaN: it then grows with the chord, and the bound may follow the k-th chord.
-  for (size_t j = 0; j < ids.size(); ++j) {
-    const double lat = lats[static_cast<size_t>(ids[j])], lng = lngs[static_cast<size_t>(ids[j])];
-    if (!(std::fabs(lat) <= 90.0 && std::isfinite(lng))) return false;
-  }
-  return true;
+  return std::all_of(places.begin(), places.end(), [](const Place& p) {
+    return std::fabs(p.lat) <= 90.0 && std::isfinite(p.lng);
+  });
 }
 
 size_t AirportIndex::search(double lat, double lng, int64_t k, std::optional<double> max_km,
