@@ -1,5 +1,6 @@
 #include "api/json_writer.h"
 
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -8,13 +9,74 @@
 
 namespace Gantrix {
 
+namespace {
+
+// What the string writer does with each byte: copy it, escape it, or check the UTF-8
+// sequence it starts. One table load keeps plain ASCII as cheap as it was before checking.
+enum : unsigned char { kCopy, kEscape, kLead };
+
+constexpr auto kByteClass = [] {
+  std::array<unsigned char, 256> c{};
+  for (int b = 0; b < 256; ++b) {
+    c[b] = b < 0x20 || b == '"' || b == '\\' ? kEscape : b >= 0x80 ? kLead : kCopy;
+  }
+  return c;
+}();
+
+// The length of the well-formed UTF-8 sequence at p (lead byte >= 0x80), or, negated, the
+// length of its maximal ill-formed subpart: the lead byte and the continuation bytes that
+// could still have begun a well-formed sequence (at least 1). The second byte's range
+// excludes overlong forms, surrogates and code points past U+10FFFF.
+int utf8_sequence(const unsigned char* p, const unsigned char* end) {
+  const unsigned char b = p[0];
+  int len;
+  unsigned char lo = 0x80, hi = 0xBF;
+  if (b >= 0xC2 && b <= 0xDF) {
+    len = 2;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    len = 3;
+    if (b == 0xE0) lo = 0xA0;
+    if (b == 0xED) hi = 0x9F;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    len = 4;
+    if (b == 0xF0) lo = 0x90;
+    if (b == 0xF4) hi = 0x8F;
+  } else {
+    return -1;  // a continuation byte, C0, C1 or F5..FF
+  }
+  if (end - p < 2 || p[1] < lo || p[1] > hi) return -1;
+  for (int k = 2; k < len; ++k) {
+    if (end - p <= k || (p[k] & 0xC0) != 0x80) return -k;
+  }
+  return len;
+}
+
+}  // namespace
+
 void append_json_str(std::string& out, std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = bytes + text.size();
   out.push_back('"');
   size_t run = 0;  // start of the pending run of bytes that need no escape
   for (size_t i = 0; i < text.size(); ++i) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    if (b >= 0x20 && b != '"' && b != '\\') continue;
+    const unsigned char b = bytes[i];
+    const unsigned char c = kByteClass[b];
+    if (c == kCopy) continue;
+    if (c == kLead) {
+      // Well-formed sequences stay in the run; each maximal ill-formed subpart becomes one
+      // U+FFFD, so every answer is UTF-8 whatever bytes a caller passed in.
+      const int len = utf8_sequence(bytes + i, end);
+      if (len > 0) {
+        i += static_cast<size_t>(len) - 1;
+        continue;
+      }
+      out.append(text.data() + run, i - run);
+      out.append("\xEF\xBF\xBD", 3);
+      i += static_cast<size_t>(-len) - 1;
+      run = i + 1;
+      continue;
+    }
     out.append(text.data() + run, i - run);
     run = i + 1;
     if (b == '"') {

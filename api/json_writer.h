@@ -1,5 +1,6 @@
-// Compact JSON output: strings escaped byte by byte (no UTF-8 validation), doubles as the
-// shortest text that reads back exactly. Both append to a caller's buffer so a result is
+// Compact JSON output: strings escaped byte by byte, with each ill-formed UTF-8 sequence
+// replaced by U+FFFD so every answer is UTF-8; doubles as the shortest text that reads back
+// exactly. Both append to a caller's buffer so a result is
 // assembled in one string without temporaries.
 #pragma once
 

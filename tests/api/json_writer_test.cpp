@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <charconv>
 #include <cstring>
 #include <random>
+#include <string_view>
+
+#include "tests/support/test_support.h"
 
 namespace Gantrix {
 namespace {
@@ -17,8 +21,75 @@ TEST(JsonWriter, StrEscapesQuoteBackslashAndControlBytesOnly) {
       {"", R"("")"},
       {"a\"b\\c\n\xC3\xA9", "\"a\\\"b\\\\c\\u000a\xC3\xA9\""},
       {std::string("\0\x1F\t\r\b\f\x1A", 7), R"("\u0000\u001f\u0009\u000d\u0008\u000c\u001a")"},
-      {"a/b \x7F\xFF\x80", "\"a/b \x7F\xFF\x80\""}};
+      {"a/b \x7F", "\"a/b \x7F\""}};
   for (const auto& [text, json] : cases) EXPECT_EQ(json_str(text), json);
+}
+
+// Well-formed UTF-8 passes unchanged, up to the edges of each range; each maximal ill-formed
+// subpart (a byte that cannot start or continue a sequence, or a sequence cut short) becomes
+// one U+FFFD, and what follows it is read afresh.
+TEST(JsonWriter, StrReplacesEachIllFormedUtf8SubpartWithOneReplacementCharacter) {
+  const std::string u = "\xEF\xBF\xBD";
+  const std::pair<std::string, std::string> cases[] = {
+      {"\xC2\x80 \xDF\xBF \xE0\xA0\x80 \xED\x9F\xBF \xEE\x80\x80 \xEF\xBF\xBF",
+       "\xC2\x80 \xDF\xBF \xE0\xA0\x80 \xED\x9F\xBF \xEE\x80\x80 \xEF\xBF\xBF"},
+      {"\xF0\x90\x80\x80 \xF4\x8F\xBF\xBF \xF3\xBF\xBF\xBF",
+       "\xF0\x90\x80\x80 \xF4\x8F\xBF\xBF \xF3\xBF\xBF\xBF"},
+      {"\xFF", u},
+      {"\xFE\xFF", u + u},
+      {"\x80", u},  // lone continuation bytes
+      {"a\xBF\x80z", "a" + u + u + "z"},
+      {"\xC0\x80", u + u},                  // overlong NUL
+      {"\xC1\xBF", u + u},                  // overlong DEL
+      {"\xE0\x80\xAF", u + u + u},          // overlong /
+      {"\xF0\x8F\xBF\xBF", u + u + u + u},  // overlong U+FFFF
+      {"\xED\xA0\x80", u + u + u},          // surrogate U+D800
+      {"\xED\xBF\xBF", u + u + u},          // surrogate U+DFFF
+      {"\xF4\x90\x80\x80", u + u + u + u},  // U+110000
+      {"\xF5\x80\x80\x80", u + u + u + u},
+      {"\xE2\x82", u},  // cut short at the end
+      {"\xF0\x9F\x98", u},
+      {"\xF0\x9F\x98\xF0\x9F\x98\x80", u + "\xF0\x9F\x98\x80"},
+      {"\xE2\x82z", u + "z"},
+      {"\xC3\"\xE2\x0A", u + "\\\"" + u + "\\u000a"},  // escapes still apply after it
+      {"\x61\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64",
+       "a" + u + u + u + "b" + u + "c" + u + u + "d"},
+  };
+  for (const auto& [text, want] : cases) {
+    EXPECT_EQ(json_str(text), '"' + want + '"') << testing::PrintToString(text);
+  }
+}
+
+// Random bytes, mostly from the lead and continuation ranges, always come out as UTF-8;
+// random well-formed text always comes out unchanged.
+TEST(JsonWriter, StrOutputIsAlwaysUtf8AndKeepsWellFormedText) {
+  std::mt19937_64 rng(17);
+  for (int i = 0; i < 20000; ++i) {
+    std::string bytes(rng() % 12, ' ');
+    for (char& c : bytes) c = static_cast<char>(rng() % 3 == 0 ? 'a' : 0x80 + rng() % 128);
+    const std::string out = json_str(bytes);
+    ASSERT_TRUE(test::utf8_valid(out)) << testing::PrintToString(bytes);
+
+    std::string text;
+    for (int k = static_cast<int>(rng() % 6); k > 0; --k) {
+      uint32_t cp = static_cast<uint32_t>(rng() % 0x110000);
+      if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0x20AC;
+      if (cp < 0x20 || cp == '"' || cp == '\\') cp = 'x';
+      if (cp < 0x80) {
+        text += static_cast<char>(cp);
+      } else if (cp < 0x800) {
+        text += {static_cast<char>(0xC0 | cp >> 6), static_cast<char>(0x80 | (cp & 0x3F))};
+      } else if (cp < 0x10000) {
+        text += {static_cast<char>(0xE0 | cp >> 12), static_cast<char>(0x80 | (cp >> 6 & 0x3F)),
+                 static_cast<char>(0x80 | (cp & 0x3F))};
+      } else {
+        text += {static_cast<char>(0xF0 | cp >> 18), static_cast<char>(0x80 | (cp >> 12 & 0x3F)),
+                 static_cast<char>(0x80 | (cp >> 6 & 0x3F)), static_cast<char>(0x80 | (cp & 0x3F))};
+      }
+    }
+    ASSERT_TRUE(test::utf8_valid(text));
+    ASSERT_EQ(json_str(text), '"' + text + '"') << testing::PrintToString(text);
+  }
 }
 
 TEST(JsonWriter, FloatLayout) {

@@ -72,4 +72,26 @@ std::string airports_text(const std::vector<AirportText>& airports) {
   return out.empty() ? "[]" : out + "]";
 }
 
+bool utf8_valid(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    const size_t len = b < 0x80                ? 1
+                       : b >= 0xC2 && b < 0xE0 ? 2
+                       : b >= 0xE0 && b < 0xF0 ? 3
+                       : b >= 0xF0 && b < 0xF5 ? 4
+                                               : 0;
+    if (len == 0 || i + len > text.size()) return false;
+    uint32_t cp = len == 1 ? b : b & (0x7F >> len);
+    for (size_t k = 1; k < len; ++k) {
+      const auto c = static_cast<unsigned char>(text[i + k]);
+      if ((c & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (c & 0x3F);
+    }
+    const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < least[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += len;
+  }
+  return true;
+}
+
 }  // namespace Gantrix::test

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "api/gantrix.h"
@@ -26,6 +27,10 @@ struct AirportText {
   double lat, lng;
 };
 std::string airports_text(const std::vector<AirportText>& airports);
+
+// Whether text is well-formed UTF-8: no stray or missing continuation bytes, overlong forms,
+// surrogates or code points past U+10FFFF.
+bool utf8_valid(std::string_view text);
 
 // The message of the exception thrown by f, or "" when nothing was thrown.
 template <class F>
