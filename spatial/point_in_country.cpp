@@ -100,6 +100,23 @@ int64_t exact_envelope(const State& s, double x, double y) {
   return pick(s, hits, x, y);
 }
 
+// A probe that crossed a pole continues down the other side, half a turn round; one past
+// the antimeridian lands on its far side, and one on it is at -180, like the point itself.
+void wrap_probe(double& lat, double& lng) {
+  if (lat > 90.0) {
+    lat = 180.0 - lat;
+    lng += 180.0;
+  } else if (lat < -90.0) {
+    lat = -180.0 - lat;
+    lng += 180.0;
+  }
+  if (lng >= 180.0) {
+    lng -= 360.0;
+  } else if (lng < -180.0) {
+    lng += 360.0;
+  }
+}
+
 std::optional<std::string_view> code_of(const State& s, int64_t e) {
   if (e < 0 || e >= static_cast<int64_t>(s.env_code.size())) return std::nullopt;
   return s.env_code[e];
@@ -169,6 +186,10 @@ std::optional<std::string_view> find_country_from_nearby_airports(const State& s
 }
 
 std::optional<std::string_view> find_country_code(const State& s, double lat, double lng) {
+  // 180 and -180 are one meridian; outlines cut there meet it from both sides, and only as
+  // -180 does a point on it count as on their western edge, which is inside. One spelling
+  // gives one answer.
+  if (lng == 180.0) lng = -180.0;
   if (auto code = special_country(lat, lng)) return code;
   if (auto code = country_exact(s, lat, lng)) return code;
 
@@ -177,8 +198,9 @@ std::optional<std::string_view> find_country_code(const State& s, double lat, do
   if (!s.country_cells.quiet_around(lng, lat, RADII.back())) {
     for (const double r : RADII) {
       for (size_t d = 0; d < DIRECTIONS.size(); d += 2) {
-        const double y = lat + DIRECTIONS[d] * r;
-        const double x = lng + DIRECTIONS[d + 1] * r;
+        double y = lat + DIRECTIONS[d] * r;
+        double x = lng + DIRECTIONS[d + 1] * r;
+        wrap_probe(y, x);
         int64_t e = s.country_cells.at(x, y);
         if (e == CountryCells::MIXED) e = exact_envelope(s, x, y);
         if (auto code = code_of(s, e)) return code;

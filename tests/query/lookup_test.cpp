@@ -83,6 +83,23 @@ TEST(Coordinates, InvalidPointsAreRejectedAndLongitudesWrap) {
   EXPECT_NE(member(find(48.0, 1e300), "code"), "<absent>");
 }
 
+// 180 and -180 are one meridian: every latitude along it gets one answer from both, and so
+// does a point just off it, whose probes cross it.
+TEST(Coordinates, BothSidesOfTheAntimeridianAnswerAlike) {
+  int differ = 0;
+  for (int k = -3600; k <= 3600; ++k) {
+    const double lat = k * 0.025;
+    if (at(lat, 180.0) != at(lat, -180.0)) {
+      ++differ;
+      ADD_FAILURE() << lat << ": " << at(lat, 180.0) << " vs " << at(lat, -180.0);
+    }
+    if (k % 8 == 0) {
+      EXPECT_EQ(find(lat, 180.0), find(lat, -180.0)) << lat;
+    }
+  }
+  EXPECT_EQ(differ, 0);
+}
+
 TEST(Airport, CodeIsTrimmedAndCaseFolded) {
   std::string jfk = "{";
   append_airport_fields(jfk, state(), state().airport_id("JFK"));

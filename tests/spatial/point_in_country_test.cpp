@@ -117,24 +117,31 @@ TEST(PointInCountry, NestedWorldSpanningRingsSkipTheCells) {
   }
 }
 
-// Probes run radius by radius, each radius north first and then clockwise, unwrapped.
+// Probes run radius by radius, each radius north first and then clockwise. A probe past 180
+// continues from -180 and back; one past a pole comes down the far side of it.
 TEST(FindCountryCode, ProbesTryNearerRadiiFirstThenNorthThenClockwise) {
   const struct {
     const char* why;
     std::string a, b;
-    double lng;
+    double lat, lng;
     const char* code;
   } cases[] = {
-      {"0.05 east before 0.1 north", box(-0.5, 0.07, 0.5, 1), box(0.04, -0.01, 1, 0.01), 0, "bb"},
-      {"north before east", box(-0.01, 0.03, 0.01, 1), box(0.03, -0.01, 1, 0.01), 0, "aa"},
-      {"east before west", box(-1, -0.01, -0.03, 0.01), box(0.03, -0.01, 1, 0.01), 0, "bb"},
-      {"2 degrees is the last radius", box(-1, -3, 1, -1.95), box(-1, 2.05, 1, 3), 0, "aa"},
-      {"nothing within 2 degrees", box(-1, -3, 1, -2.05), box(5, 5, 6, 6), 0, "none"},
-      {"no wrap past 180", box(-180, -1, -179.9, 1), box(5, 5, 6, 6), 179.99, "none"},
+      {"0.05 east before 0.1 north", box(-0.5, 0.07, 0.5, 1), box(0.04, -0.01, 1, 0.01), 0, 0,
+       "bb"},
+      {"north before east", box(-0.01, 0.03, 0.01, 1), box(0.03, -0.01, 1, 0.01), 0, 0, "aa"},
+      {"east before west", box(-1, -0.01, -0.03, 0.01), box(0.03, -0.01, 1, 0.01), 0, 0, "bb"},
+      {"2 degrees is the last radius", box(-1, -3, 1, -1.95), box(-1, 2.05, 1, 3), 0, 0, "aa"},
+      {"nothing within 2 degrees", box(-1, -3, 1, -2.05), box(5, 5, 6, 6), 0, 0, "none"},
+      {"east past 180", box(-180, -1, -179.9, 1), box(5, 5, 6, 6), 0, 179.99, "aa"},
+      {"west past -180", box(5, 5, 6, 6), box(179.9, -1, 180, 1), 0, -179.99, "bb"},
+      {"from 180 as from -180", box(-180, 0.02, -179, 1), box(179, -1, 180, -0.02), 0, 180, "aa"},
+      {"from -180 as from 180", box(-180, 0.02, -179, 1), box(179, -1, 180, -0.02), 0, -180, "aa"},
+      {"north over the pole", box(5, 89.9, 15, 89.97), box(-20, 0, -10, 1), 89.99, -170, "aa"},
+      {"south over the pole", box(-20, 0, -10, 1), box(-85, -89.97, -75, -89.9), -89.99, 100, "bb"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);
-    EXPECT_EQ(name_of(find_country_code(two_countries(c.a, c.b), 0, c.lng)), c.code);
+    EXPECT_EQ(name_of(find_country_code(two_countries(c.a, c.b), c.lat, c.lng)), c.code);
   }
 }
 

@@ -237,12 +237,19 @@ function kmBetween(lat1, lng1, lat2, lng2) {
   return 2 * 6371 * Math.asin(Math.min(1, Math.sqrt(h)));
 }
 function resolve(lat, lng) {
+  if (lng === 180) lng = -180; // one meridian, one answer
   for (const [y0, y1, x0, x1, code] of SPECIAL_BOXES) if (y0 <= lat && lat <= y1 && x0 <= lng && lng <= x1) return [code, "box"];
   const exact = lookupCoded(lng, lat);
   if (exact) return [exact, "outline"];
   for (const r of RADII)
     for (const [dy, dx] of DIRECTIONS) {
-      const hit = lookupCoded(lng + dx * r, lat + dy * r);
+      let [y, x] = [lat + dy * r, lng + dx * r];
+      // past a pole: down the other side, half a turn round; past 180: the far side
+      if (y > 90) [y, x] = [180 - y, x + 180];
+      else if (y < -90) [y, x] = [-180 - y, x + 180];
+      if (x >= 180) x -= 360;
+      else if (x < -180) x += 360;
+      const hit = lookupCoded(x, y);
       if (hit) return [hit, `probe ${r}`];
     }
   let near = null, nearKm = 1000;
