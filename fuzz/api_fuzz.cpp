@@ -1,7 +1,7 @@
 // A byte stream decoded into a sequence of exported calls with arbitrary doubles, limits,
 // flags, handles and code bytes (0x1F and bytes above 0x7F included). Handles are mostly ones
 // this input created, live or already freed, so use-after-free and double free of sets are
-// exercised; the rest are wild. Every non-null result must be valid JSON (checked by an
+// exercised; the rest are wild. Every non-null result must be valid UTF-8 JSON (checked by an
 // independent parser) of the shape its function promises and is freed; a null result must
 // leave a message of at most 511 bytes. Sets still live at the end are freed, so inputs do
 // not see each other's sets.
@@ -145,23 +145,17 @@ bool utf8_valid(const std::string& text) {
   return true;
 }
 
-// A non-null result is valid JSON; it is parsed, freed, and handed back for shape checks.
-// A null result must have left a message; the caller then sees `discarded`. Strings are
-// written byte for byte, so a result that echoes a caller's ill-formed UTF-8 (only the
-// missing codes do) is `raw`: it is checked with every byte above 0x7F read as a letter.
-json take(char* result, bool raw = false) {
+// A non-null result is valid UTF-8 JSON, even when it echoes a caller's ill-formed bytes
+// (the missing codes do); it is parsed, freed, and handed back for shape checks. A null
+// result must have left a message; the caller then sees `discarded`.
+json take(char* result) {
   if (result == nullptr) {
     check_error();
     return json(json::value_t::discarded);
   }
   std::string text(result);
   gx_free(result);
-  if (raw) {
-    for (char& c : text) {
-      if (static_cast<unsigned char>(c) >= 0x80) c = 'x';
-    }
-  }
-  require(json::accept(text));
+  require(utf8_valid(text) && json::accept(text));
   return json::parse(text);
 }
 
@@ -175,7 +169,6 @@ void check_airport_object(const json& a) {
 struct Issued {
   int64_t handle;
   bool live;
-  bool raw;  // made from codes that are not well-formed UTF-8
 };
 
 class Session {
@@ -262,7 +255,7 @@ class Session {
       }
       case 8: {
         const int64_t h = handle();
-        const json j = take(gx_set_missing(h), find(h) != nullptr && find(h)->raw);
+        const json j = take(gx_set_missing(h));
         expect_handle(h, j);
         if (!j.is_discarded()) {
           require(j.is_array());
@@ -303,7 +296,7 @@ class Session {
     // Handles are issued in increasing order and never reused.
     require(h >= next_);
     next_ = h + 1;
-    sets_.push_back({h, true, !utf8_valid(codes)});
+    sets_.push_back({h, true});
   }
 
   // Every set of earlier inputs was freed, so a handle is live only if this input made it and
@@ -340,6 +333,12 @@ class Session {
     if (!live(h) || !valid_point(lat, lng)) {
       require(j.is_discarded());
       if (!live(h)) expect_handle(h, j);
+      return;
+    }
+    // A country flagged as given must be there.
+    if (has_country == 1 && null_country) {
+      require(j.is_discarded() &&
+              std::string(gx_error()) == "country is required when has_country is 1");
       return;
     }
     require(!j.is_discarded());

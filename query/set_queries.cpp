@@ -57,7 +57,11 @@ ResultText GantrixExt::set_nearest(int64_t handle, double lat, double lng, const
   const AirportSet& set = set_of(handle);
   check_point(lat, lng);
   std::optional<std::string> key;
-  if (has_country == 1 && country != nullptr) key = lower(country);
+  if (has_country == 1) {
+    // Dropping the filter would answer members of every country as if they matched.
+    if (country == nullptr) throw Error("country is required when has_country is 1");
+    key = lower(country);
+  }
   const auto found =
       set.nearest(lat, lng, limit, key ? std::optional<std::string_view>(*key) : std::nullopt,
                   has_max_km == 1 ? std::optional<double>(max_km) : std::nullopt);

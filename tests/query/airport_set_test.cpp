@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <optional>
+#include <random>
 #include <string>
 #include <tuple>
 
@@ -86,6 +87,29 @@ TEST(AirportSet, ParsesTheCodeListAndIncludeNormalisesTheCode) {
   }
 }
 
+// Codes are the caller's bytes: the missing ones come back as UTF-8 whatever was passed in,
+// each ill-formed piece of a code as one U+FFFD, well-formed ones unchanged.
+TEST(AirportSet, MissingCodesAreAlwaysUtf8) {
+  const std::string u = "\xEF\xBF\xBD";
+  const std::pair<std::string, std::string> cases[] = {
+      {"\xFF\x1fJFK\x1f\xC3\xA9t\xC3\xA9", "[\"" + u + "\",\"\xC3\xA9T\xC3\xA9\"]"},
+      {"\x80x\x1f\xC0\xAF\x1f\xED\xA0\x80",
+       "[\"" + u + "X\",\"" + u + u + "\",\"" + u + u + u + "\"]"},
+      {"\xF4\x90\x80\x80\x1f\xE2\x82", "[\"" + u + u + u + u + "\",\"" + u + "\"]"},
+  };
+  for (const auto& [codes, want] : cases) {
+    EXPECT_EQ(take(gx_set_missing(make_set(codes))), want) << testing::PrintToString(codes);
+  }
+  std::mt19937_64 rng(9);
+  for (int i = 0; i < 2000; ++i) {
+    std::string codes(1 + rng() % 24, ' ');
+    for (char& c : codes) c = static_cast<char>(1 + rng() % 255);
+    const std::string missing = take(gx_set_missing(make_set(codes)));
+    ASSERT_TRUE(test::utf8_valid(missing) && missing.starts_with("[\"") && missing.ends_with("\"]"))
+        << testing::PrintToString(codes) << " -> " << testing::PrintToString(missing);
+  }
+}
+
 TEST(AirportSet, ManyUnknownCodesAreListedOnce) {
   std::string codes;
   for (int j = 0; j < 400000; ++j) codes += " U" + std::to_string(1000000 + j % 200000);
@@ -124,8 +148,8 @@ TEST(SetNearest, MatchesABruteForceScanOfTheMembers) {
                              testing::PrintToString(d));
             }
           }
-          const std::string got =
-              take(gx_set_nearest(h, lat, lng, country, 1, bound, bound >= 0, limit));
+          const std::string got = take(
+              gx_set_nearest(h, lat, lng, country, country != nullptr, bound, bound >= 0, limit));
           EXPECT_EQ(summary(got), want) << lat << "," << lng << " " << (country ? country : "-")
                                         << " " << bound << " " << limit;
         }
@@ -142,7 +166,13 @@ TEST(SetNearest, OptionalArgumentsCountOnlyWithFlagOne) {
   };
   const std::string every = near(nullptr, 0, 0.0, 0);
   ASSERT_EQ(summary(every).size(), 5u) << every;
-  EXPECT_EQ(near(nullptr, 1, 0.0, 0), every);
+  // A country flagged as given but missing is the caller's mistake, not "any country".
+  for (const int64_t limit : {int64_t{10}, int64_t{0}}) {
+    EXPECT_EQ(
+        failure([h, limit] { return gx_set_nearest(h, 40.7, -74.0, nullptr, 1, 0, 0, limit); }),
+        "country is required when has_country is 1");
+  }
+  EXPECT_EQ(near(nullptr, 2, 0.0, 0), every);
   for (const int64_t flag : {0, 2, -1}) EXPECT_EQ(near("fr", flag, 1.0, flag), every) << flag;
   for (const char* country : {" us", "us ", "", "gb"}) EXPECT_EQ(near(country, 1, 0, 0), "[]");
   for (const int64_t limit : {int64_t{0}, int64_t{-1}, INT64_MIN}) {
