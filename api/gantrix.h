@@ -6,7 +6,11 @@
  *
  * Errors: a failed call returns NULL and leaves a message that gx_error() returns (at most
  * 511 bytes; never NULL; owned by the library and overwritten by the next failure). gx_find
- * answers its own errors with {"error":"..."} instead.
+ * answers its own errors with {"error":"..."} instead. Not finding something is no error:
+ * the answer is null, [] or false.
+ *
+ * Texts: every answer is UTF-8 JSON; text taken from the caller (the missing codes) has each
+ * ill-formed UTF-8 sequence replaced by U+FFFD.
  *
  * Threads: the library keeps process-wide state without locks. Call it from one thread at a
  * time.
@@ -29,30 +33,58 @@
 extern "C" {
 #endif
 
-/* The airport serving a coordinate: {"code":"fr.cdg","name":"Paris, France"} or {"error":...}. */
+/*
+ * Coordinates are degrees, latitude first. A point is invalid when a value is NaN or infinite
+ * or the latitude lies beyond +-90; any finite longitude is valid and wrapped into -180..180,
+ * and 180 and -180 answer alike. Invalid points: gx_find answers
+ * {"error":"invalid coordinates"}, gx_country_at answers null (as for a point in no
+ * country), gx_set_nearest and gx_set_resolve fail (NULL and a message).
+ *
+ * The country of a point is the country whose outline contains it. A point in no outline
+ * (at sea, in a lake, off a coarse coastline) takes the first country found at up to 96
+ * probe points around it, out to 2 degrees, nearest ring first; failing that, the country of
+ * the nearest airport up to 1,000 km away; failing that, none. So a point far out at sea can
+ * be given a country on purpose: (45, -20), 1,000 km west of Portugal, answers "pt".
+ */
+
+/* The airport serving a coordinate: the nearest airport of its country (when its country has
+ * none, of the country of the nearest airport within 4,000 km),
+ * {"code":"fr.cdg","name":"Paris, France"}, or
+ * {"error":...}, for example "no country found for coordinates". */
 GANTRIX_EXPORT char* gx_find(double lat, double lng);
-/* The lower-case code of the country containing a coordinate, as a JSON string, or null. */
+/* The lower-case code of the country of a coordinate, as a JSON string, or null (no country,
+ * or invalid coordinates). */
 GANTRIX_EXPORT char* gx_country_at(double lat, double lng);
 /* The airport object for an IATA code (trimmed, any case), or null. */
 GANTRIX_EXPORT char* gx_airport(const char* code);
 
 /* A new airport set from codes separated by the byte 0x1F; returns its handle. codes is read
- * only when count > 0. */
+ * only when count > 0, and then must be a NUL-terminated text (NULL fails); count only says
+ * whether there is a list, not how many codes it holds. Each code is trimmed and upper-cased;
+ * an empty code (between two separators, before the first or after the last, or white space
+ * only) names no airport and is reported once by gx_set_missing as "". */
 GANTRIX_EXPORT char* gx_set_new(const char* codes, int64_t count);
 /* Frees a set; returns null (the JSON literal). Freeing twice or an unknown handle is harmless. */
 GANTRIX_EXPORT char* gx_set_free(int64_t handle);
 GANTRIX_EXPORT char* gx_set_size(int64_t handle);
 /* true or false. */
 GANTRIX_EXPORT char* gx_set_include(int64_t handle, const char* code);
-/* The normalised codes that named no airport, as a JSON array of strings. */
+/* The normalised codes that named no airport, each once, in order of first appearance, as
+ * a JSON array of strings. Bytes that are not well-formed UTF-8 come back as U+FFFD, one per
+ * ill-formed sequence, so the answer is always UTF-8. */
 GANTRIX_EXPORT char* gx_set_missing(int64_t handle);
 /* At most limit members nearest to the point, nearest first, as a JSON array of airport
- * objects with "distance_km". */
+ * objects with "distance_km". With has_country 1, only members of that country (any letter
+ * case); country must then not be NULL. With has_max_km 1, only members at most max_km away. */
 GANTRIX_EXPORT char* gx_set_nearest(int64_t handle, double lat, double lng, const char* country,
                                     int64_t has_country, double max_km, int64_t has_max_km,
                                     int64_t limit);
 /* The member that should serve the point, with "distance_km", "resolution" and
- * "nearest_code", or null. */
+ * "nearest_code" (the point's own serving airport, as gx_find names it): "nearest" when that
+ * airport is a member in the point's country, else "same_country" for the nearest member in the
+ * point's country, else "nearby_foreign" for the nearest member anywhere (within foreign_max_km
+ * when has_foreign_max_km is 1). null when the point has no serving airport (gx_find answers an
+ * error there) or no member qualifies. */
 GANTRIX_EXPORT char* gx_set_resolve(int64_t handle, double lat, double lng, double foreign_max_km,
                                     int64_t has_foreign_max_km);
 
