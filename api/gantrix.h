@@ -62,7 +62,8 @@ GANTRIX_EXPORT char* gx_airport(const char* code);
  * only when count > 0, and then must be a NUL-terminated text (NULL fails); count only says
  * whether there is a list, not how many codes it holds. Each code is trimmed and upper-cased;
  * an empty code (between two separators, before the first or after the last, or white space
- * only) names no airport and is reported once by gx_set_missing as "". */
+ * only) names no airport and is reported once by gx_set_missing as ""; an empty text is an
+ * empty list. */
 GANTRIX_EXPORT char* gx_set_new(const char* codes, int64_t count);
 /* Frees a set; returns null (the JSON literal). Freeing twice or an unknown handle is harmless. */
 GANTRIX_EXPORT char* gx_set_free(int64_t handle);
