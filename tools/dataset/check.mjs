@@ -50,8 +50,8 @@ lexCheck("provenance.json", readFileSync(join(dataDir, "provenance.json"), "utf8
 const airports = JSON.parse(airportsText);
 const airportsAll = JSON.parse(airportsAllText);
 function checkTable(file, airports, airportsText, min) {
-check(Array.isArray(airports) && airports.length > min, `${file}: expected an array of more than ${min} airports`);
-check(airportsText.split("\n").length === airports.length + 3, `${file}: not one airport per line`);
+  check(Array.isArray(airports) && airports.length > min, `${file}: expected an array of more than ${min} airports`);
+  check(airportsText.split("\n").length === airports.length + 3, `${file}: not one airport per line`);
   let prev = "";
   for (const a of airports) {
     const keys = Object.keys(a).join(",");
@@ -62,16 +62,16 @@ check(airportsText.split("\n").length === airports.length + 3, `${file}: not one
     if (!(Math.abs(a.lat) <= 90 && Math.abs(a.lng) <= 180)) { check(false, `airport ${a.iata}: coordinates out of range`); break; }
   }
   check(true, "airport records");
-const byIata = new Map(airports.map((a) => [a.iata, a]));
-for (const [iata, country, lat, lng] of [
-  ["CDG", "FR", 49.0, 2.5],
-  ["JFK", "US", 40.6, -73.8],
-  ["FUN", "TV", -8.5, 179.2],
-  ["SYD", "AU", -33.9, 151.2],
-]) {
-  const a = byIata.get(iata);
-  check(a && a.country === country && Math.abs(a.lat - lat) < 0.2 && Math.abs(a.lng - lng) < 0.2, `${file}: airport ${iata} missing or misplaced`);
-}
+  const byIata = new Map(airports.map((a) => [a.iata, a]));
+  for (const [iata, country, lat, lng] of [
+    ["CDG", "FR", 49.0, 2.5],
+    ["JFK", "US", 40.6, -73.8],
+    ["FUN", "TV", -8.5, 179.2],
+    ["SYD", "AU", -33.9, 151.2],
+  ]) {
+    const a = byIata.get(iata);
+    check(a && a.country === country && Math.abs(a.lat - lat) < 0.2 && Math.abs(a.lng - lng) < 0.2, `${file}: airport ${iata} missing or misplaced`);
+  }
 }
 checkTable("airports.json", airports, airportsText, 3500);
 checkTable("airports-all.json", airportsAll, airportsAllText, 8000);
@@ -398,16 +398,16 @@ const KNOWN_MISSES = {
 
 // The agreement figures the build reports, recomputed for both tables.
 for (const [file, list, recorded] of [["airports.json", airports, provenance.agreement], ["airports-all.json", airportsAll, provenance.agreement_all]]) {
-let inside = 0, agree = 0;
-for (const a of list) {
-  const c = lookup(a.lng, a.lat);
-  if (c === null) continue;
-  inside++;
-  if (c === a.country) agree++;
-}
-check(agree / inside >= 0.995, `${file}: only ${((100 * agree) / inside).toFixed(2)}% of airports agree`);
-check(recorded.agree === agree && recorded.airports_inside === inside, `provenance.json agreement figures for ${file} differ from a recount`);
-console.log(`agreement, ${file}: ${agree}/${inside} airports inside an outline (${((100 * agree) / inside).toFixed(2)}%)`);
+  let inside = 0, agree = 0;
+  for (const a of list) {
+    const c = lookup(a.lng, a.lat);
+    if (c === null) continue;
+    inside++;
+    if (c === a.country) agree++;
+  }
+  check(agree / inside >= 0.995, `${file}: only ${((100 * agree) / inside).toFixed(2)}% of airports agree`);
+  check(recorded.agree === agree && recorded.airports_inside === inside, `provenance.json agreement figures for ${file} differ from a recount`);
+  console.log(`agreement, ${file}: ${agree}/${inside} airports inside an outline (${((100 * agree) / inside).toFixed(2)}%)`);
 }
 
 // Big cities and the airports that serve them, answered with each table.
