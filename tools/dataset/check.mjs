@@ -9,6 +9,7 @@
 import { readFileSync } from "node:fs";
 import { dirname, join } from "node:path";
 import { fileURLToPath } from "node:url";
+import { checkCities } from "./city-airports.mjs";
 
 const dataDir = join(dirname(fileURLToPath(import.meta.url)), "..", "..", "data");
 let passed = 0, failed = 0;
@@ -35,17 +36,22 @@ function lexCheck(file, text) {
 }
 
 const airportsText = readFileSync(join(dataDir, "airports.json"), "utf8");
+const airportsAllText = readFileSync(join(dataDir, "airports-all.json"), "utf8");
 const countriesText = readFileSync(join(dataDir, "countries.geojson"), "utf8");
 const provenance = JSON.parse(readFileSync(join(dataDir, "provenance.json"), "utf8"));
 lexCheck("airports.json", airportsText);
+lexCheck("airports-all.json", airportsAllText);
 lexCheck("countries.geojson", countriesText);
 lexCheck("provenance.json", readFileSync(join(dataDir, "provenance.json"), "utf8"));
 
-// ---- airports
+// ---- airports: the default table (scheduled passenger service) and every
+// airport; both follow the same schema, and every line of the default table
+// is a line of the full one.
 const airports = JSON.parse(airportsText);
-check(Array.isArray(airports) && airports.length > 8000, "airports.json: expected an array of more than 8000 airports");
-check(airportsText.split("\n").length === airports.length + 3, "airports.json: not one airport per line");
-{
+const airportsAll = JSON.parse(airportsAllText);
+function checkTable(file, airports, airportsText, min) {
+  check(Array.isArray(airports) && airports.length > min, `${file}: expected an array of more than ${min} airports`);
+  check(airportsText.split("\n").length === airports.length + 3, `${file}: not one airport per line`);
   let prev = "";
   for (const a of airports) {
     const keys = Object.keys(a).join(",");
@@ -56,16 +62,23 @@ check(airportsText.split("\n").length === airports.length + 3, "airports.json: n
     if (!(Math.abs(a.lat) <= 90 && Math.abs(a.lng) <= 180)) { check(false, `airport ${a.iata}: coordinates out of range`); break; }
   }
   check(true, "airport records");
+  const byIata = new Map(airports.map((a) => [a.iata, a]));
+  for (const [iata, country, lat, lng] of [
+    ["CDG", "FR", 49.0, 2.5],
+    ["JFK", "US", 40.6, -73.8],
+    ["FUN", "TV", -8.5, 179.2],
+    ["SYD", "AU", -33.9, 151.2],
+  ]) {
+    const a = byIata.get(iata);
+    check(a && a.country === country && Math.abs(a.lat - lat) < 0.2 && Math.abs(a.lng - lng) < 0.2, `${file}: airport ${iata} missing or misplaced`);
+  }
 }
-const byIata = new Map(airports.map((a) => [a.iata, a]));
-for (const [iata, country, lat, lng] of [
-  ["CDG", "FR", 49.0, 2.5],
-  ["JFK", "US", 40.6, -73.8],
-  ["FUN", "TV", -8.5, 179.2],
-  ["SYD", "AU", -33.9, 151.2],
-]) {
-  const a = byIata.get(iata);
-  check(a && a.country === country && Math.abs(a.lat - lat) < 0.2 && Math.abs(a.lng - lng) < 0.2, `airport ${iata} missing or misplaced`);
+checkTable("airports.json", airports, airportsText, 3500);
+checkTable("airports-all.json", airportsAll, airportsAllText, 8000);
+{
+  const allLines = new Set(airportsAllText.split("\n").map((l) => l.replace(/,$/, "")));
+  const strays = airportsText.split("\n").slice(1, -2).filter((l) => !allLines.has(l.replace(/,$/, "")));
+  check(strays.length === 0, `airports.json: ${strays.length} records not in airports-all.json, e.g. ${strays[0]}`);
 }
 
 // ---- countries
@@ -102,11 +115,11 @@ for (const f of features) {
 check(geomErrors.length === 0, `countries.geojson: ${geomErrors.length} problems, e.g. ${geomErrors.slice(0, 5).join("; ")}`);
 check(features.length >= 241 && rings > 1500 && positions > 95000, `countries.geojson: only ${features.length} features, ${rings} rings, ${positions} positions`);
 check(
-  provenance.countries.features === features.length && provenance.countries.rings === rings && provenance.countries.positions === positions && provenance.airports.count === airports.length,
+  provenance.countries.features === features.length && provenance.countries.rings === rings && provenance.countries.positions === positions && provenance.airports.count === airports.length && provenance.airports_all.count === airportsAll.length,
   "provenance.json counts do not match the data files",
 );
 check(/^\d{4}-\d{2}-\d{2}$/.test(provenance.date) && provenance.natural_earth.edition === "4.1.0", "provenance.json: date or edition");
-for (const c of new Set(airports.map((a) => a.country))) check(names.has(c), `airport country ${c} has no feature with its name`);
+for (const c of new Set(airportsAll.map((a) => a.country))) check(names.has(c), `airport country ${c} has no feature with its name`);
 check(names.get("US") === "United States" && names.get("CD") === "Democratic Republic of the Congo" && names.get("BA") === "Bosnia and Herzegovina", "expected common names");
 
 // ---- lookup with the library's rules: even-odd over all rings of a feature;
@@ -390,17 +403,22 @@ const KNOWN_MISSES = {
   console.log(`places: ${right} of ${CAPITALS.length + SMALL_PLACES.length} right, ${misses} known misses`);
 }
 
-// The agreement figure the build reports, recomputed.
-let inside = 0, agree = 0;
-for (const a of airports) {
-  const c = lookup(a.lng, a.lat);
-  if (c === null) continue;
-  inside++;
-  if (c === a.country) agree++;
+// The agreement figures the build reports, recomputed for both tables.
+for (const [file, list, recorded] of [["airports.json", airports, provenance.agreement], ["airports-all.json", airportsAll, provenance.agreement_all]]) {
+  let inside = 0, agree = 0;
+  for (const a of list) {
+    const c = lookup(a.lng, a.lat);
+    if (c === null) continue;
+    inside++;
+    if (c === a.country) agree++;
+  }
+  check(agree / inside >= 0.995, `${file}: only ${((100 * agree) / inside).toFixed(2)}% of airports agree`);
+  check(recorded.agree === agree && recorded.airports_inside === inside, `provenance.json agreement figures for ${file} differ from a recount`);
+  console.log(`agreement, ${file}: ${agree}/${inside} airports inside an outline (${((100 * agree) / inside).toFixed(2)}%)`);
 }
-check(agree / inside >= 0.995, `only ${((100 * agree) / inside).toFixed(2)}% of airports agree`);
-check(provenance.agreement.agree === agree && provenance.agreement.airports_inside === inside, "provenance.json agreement figures differ from a recount");
-console.log(`agreement: ${agree}/${inside} airports inside an outline (${((100 * agree) / inside).toFixed(2)}%)`);
+
+// Big cities and the airports that serve them, answered with each table.
+checkCities({ check, resolve, kmBetween, tables: { default: airports, all: airportsAll } });
 
 console.log(`${passed} passed, ${failed} failed`);
 process.exit(failed ? 1 : 0);

@@ -1,5 +1,10 @@
 """Airport and country lookup through the Gantrix shared library (ctypes, no extension).
 
+The library answers from the airport table it was built with: by default the airports with
+scheduled passenger service, or every airport with an IATA code when built with
+-DGANTRIX_AIRPORTS=all. A code of the other table is unknown: airport() gives None, a set
+lists it in .missing, and find() never answers it.
+
 Every answer the library returns is decoded from JSON and released exactly once. The
 library takes one caller at a time, so one lock serialises every call from every thread.
 """
