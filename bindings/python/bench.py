@@ -11,6 +11,7 @@ from any airport and get find's error document (raise_errors=False).
 """
 
 import argparse
+import os
 import random
 import statistics
 import time
@@ -25,23 +26,30 @@ def points(count, seed=1):
 
 
 def rate(call, count, runs):
-    times = []
+    """Median points/s over runs, and the median CPU time a point took (all threads): on a
+    machine shared with other work the first depends on the others' load, the second less."""
+    walls, cpus = [], []
     for _ in range(runs):
-        start = time.perf_counter()
+        cpu, start = time.process_time(), time.perf_counter()
         call()
-        times.append(time.perf_counter() - start)
-    return count / statistics.median(times)
+        walls.append(time.perf_counter() - start)
+        cpus.append(time.process_time() - cpu)
+    return count / statistics.median(walls), statistics.median(cpus) / count * 1e6
 
 
 def throughput(count, runs):
     sample = points(count)
     gantrix.find(0, 0)  # loads the library and builds its state before any timing
+    print("cores available: %d; load average %.1f" % (gantrix._thread_count(None),
+                                                       os.getloadavg()[0]))
     for threads in (1, 2):
         for name, call in (("find_many", lambda: gantrix.find_many(
                                 sample, raise_errors=False, threads=threads)),
                            ("country_at_many", lambda: gantrix.country_at_many(
                                 sample, threads=threads))):
-            print("%-16s threads=%d  %9.0f points/s" % (name, threads, rate(call, count, runs)))
+            per_s, cpu_us = rate(call, count, runs)
+            print("%-16s threads=%d  %9.0f points/s  %5.2f us CPU/point"
+                  % (name, threads, per_s, cpu_us))
 
 
 def memory(count=1_000_000):
@@ -70,7 +78,7 @@ def dask_rows(count, runs):
         ddf = dd.from_pandas(frame, npartitions=8).persist()
         client.run(lambda: gantrix.find(0, 0))  # each worker loads the library first
         for name, add in (("add_country", gdask.add_country), ("add_airport", gdask.add_airport)):
-            per_s = rate(lambda: add(ddf).compute(), count, runs)
+            per_s = rate(lambda: add(ddf).compute(), count, runs)[0]
             print("dask %-12s 2 workers  %9.0f rows/s" % (name, per_s))
 
 

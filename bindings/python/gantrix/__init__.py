@@ -240,9 +240,9 @@ def _batch(name, points, lats, lngs, threads, stop_at_error):
     la, ln = _coordinates(points, lats, lngs)
     threads = _thread_count(threads)
     fn = getattr(_library or load(), name)
+    free = _quick.gx_free
     is_find = name == "gx_find"
     count = len(la)
-    out = [None] * count
     good, bad = {}, {}  # answer text -> its shared answer; find's error documents apart
     first = [count, None]  # the lowest failing index so far, and its exception
     failing = threading.Lock()  # taken only on a failure
@@ -252,61 +252,69 @@ def _batch(name, points, lats, lngs, threads, stop_at_error):
             if i < first[0]:
                 first[0], first[1] = i, error
 
-    def run(lo, hi):
-        get, take = good.get, _take
-        for i in range(lo, hi):
-            if i > first[0]:
-                return  # a point before this one has failed
-            value = take(fn(la[i], ln[i]))
-            answer = get(value, _MISS)
-            if answer is _MISS:
-                answer = bad.get(value, _MISS)
+    def run(lo, hi, part):
+        get, put = good.get, part.append
+        for start in range(lo, hi, 512):
+            if start > first[0]:
+                return  # a point before these has failed
+            end = min(start + 512, hi)
+            for lat, lng in zip(la[start:end], ln[start:end]):
+                text = fn(lat, lng)
+                value = text.value
+                free(text)
+                answer = get(value, _MISS)
                 if answer is _MISS:
-                    if value is None:
-                        fail(i, GantrixError("point %d: %s" % (i, _failure()), i))
+                    answer = bad.get(value, _MISS)
+                    if answer is _MISS:
+                        if value is None:
+                            i = lo + len(part)
+                            fail(i, GantrixError("point %d: %s" % (i, _failure()), i))
+                            return
+                        answer = json.loads(value)
+                        if is_find:
+                            answer = Answer(answer)
+                        if not is_find or "error" not in answer:
+                            good[value] = answer
+                            put(answer)
+                            continue
+                        bad[value] = answer
+                    if stop_at_error:
+                        i = lo + len(part)
+                        fail(i, GantrixError("point %d: %s" % (i, answer["error"]), i))
                         return
-                    answer = json.loads(value)
-                    if not is_find:
-                        good[value] = out[i] = answer
-                        continue
-                    answer = Answer(answer)
-                    if "error" not in answer:
-                        good[value] = out[i] = answer
-                        continue
-                    bad[value] = answer
-                if stop_at_error:
-                    fail(i, GantrixError("point %d: %s" % (i, answer["error"]), i))
-                    return
-            out[i] = answer
+                put(answer)
 
-    def guarded(lo, hi):
+    def guarded(lo, hi, part):
         try:
-            run(lo, hi)
+            run(lo, hi, part)
         except BaseException as e:  # noqa: B036 -- handed to the caller's thread
             fail(-1, e)
 
-    parts = max(1, min(threads, count // _MIN_CHUNK))
-    if parts == 1:
-        run(0, count)
+    parts = [[] for _ in range(max(1, min(threads, count // _MIN_CHUNK)))]
+    if len(parts) == 1:
+        run(0, count, parts[0])
     else:
-        bounds = [count * k // parts for k in range(parts + 1)]
+        bounds = [count * k // len(parts) for k in range(len(parts) + 1)]
         # Daemon threads: a caller that is itself a daemon thread frozen at exit must not
         # leave behind threads that the interpreter waits for.
-        workers = [threading.Thread(target=guarded, args=(bounds[k], bounds[k + 1]),
+        workers = [threading.Thread(target=guarded, args=(bounds[k], bounds[k + 1], parts[k]),
                                     daemon=True, name="gantrix-%d" % k)
-                   for k in range(1, parts)]
+                   for k in range(1, len(parts))]
         for worker in workers:
             worker.start()
         try:
-            run(bounds[0], bounds[1])
+            run(bounds[0], bounds[1], parts[0])
         except BaseException:
-            first[0] = -1  # stops the others at their next point
+            first[0] = -1  # stops the others at their next block
             raise
         finally:
             for worker in workers:
                 worker.join()
     if first[1] is not None:
         raise first[1]
+    out = parts[0]
+    for part in parts[1:]:
+        out += part
     return out
 
 
