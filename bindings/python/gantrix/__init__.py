@@ -17,7 +17,7 @@ import threading
 from . import _lib
 
 __all__ = ["GantrixError", "load", "find", "country_at", "airport", "find_many",
-           "country_at_many", "AirportSet"]
+           "country_at_many", "Answer", "AirportSet"]
 
 _load_lock = threading.Lock()  # taken only while loading, never by a lookup or a finalizer
 _library = None

@@ -3,7 +3,6 @@ threads, from pairs or from columns, stopping at the first failure, in little me
 
 import pickle
 import random
-import threading
 import tracemalloc
 import unittest
 
@@ -148,22 +147,6 @@ class Memory(unittest.TestCase):
                 del answers
                 self.assertLess((kept - before) / count, 150, "bytes kept per point")
                 self.assertLess((peak - before) / count, 150, "bytes per point at the peak")
-
-
-class Threads(unittest.TestCase):
-    def test_batches_from_many_threads(self):
-        expected = gantrix.find_many(POINTS, raise_errors=False)
-        results = [None] * 3
-
-        def work(n):
-            results[n] = gantrix.find_many(POINTS, raise_errors=False, threads=2)
-
-        threads = [threading.Thread(target=work, args=(n,)) for n in range(3)]
-        for t in threads:
-            t.start()
-        for t in threads:
-            t.join()
-        self.assertEqual(results, [expected] * 3)
 
 
 if __name__ == "__main__":

@@ -52,11 +52,6 @@ class Columns(unittest.TestCase):
         self.assertEqual(list(out["iata"]), [find_code(*p) for p in points])
         self.assertEqual(out["iata"].tolist()[-3:-1], [None, None])  # (91, 0) and NaN: errors
 
-    def test_missing_column(self):
-        ddf = dd.from_pandas(pandas.DataFrame({"lat": [1.0], "lon": [2.0]}), npartitions=1)
-        with self.assertRaisesRegex(KeyError, "lng"):
-            gdask.add_country(ddf)
-
 
 if __name__ == "__main__":
     unittest.main()
