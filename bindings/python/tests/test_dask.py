@@ -2,6 +2,8 @@
 to the direct calls. Skipped (saying why) where Dask is not installed."""
 
 import random
+import subprocess
+import sys
 import unittest
 
 import gantrix
@@ -51,6 +53,15 @@ class Columns(unittest.TestCase):
         self.assertEqual(list(out["country"]), [gantrix.country_at(*p) for p in points])
         self.assertEqual(list(out["iata"]), [find_code(*p) for p in points])
         self.assertEqual(out["iata"].tolist()[-3:-1], [None, None])  # (91, 0) and NaN: errors
+
+
+class WithoutDask(unittest.TestCase):
+    def test_import_says_what_is_missing(self):
+        hide = "import sys; sys.modules['dask'] = None; import gantrix.dask"
+        p = subprocess.run([sys.executable, "-c", hide], capture_output=True, text=True)
+        self.assertNotEqual(p.returncode, 0)
+        self.assertIn("ImportError: gantrix.dask needs Dask", p.stderr)
+        self.assertIn("python3-dask", p.stderr)
 
 
 if __name__ == "__main__":
