@@ -17,6 +17,11 @@ for extra in "$@"; do
           ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
             need+=(libclang-rt-14-dev) ;;
     valgrind) command -v valgrind >/dev/null || need+=(valgrind) ;;
+    # The Python binding's numpy and Dask tests (skipped without them). Debian installs
+    # these for /usr/bin/python3, the interpreter CMake finds on a plain Debian machine.
+    dask) for pkg in python3-numpy python3-pandas python3-dask python3-distributed; do
+            dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" || need+=("$pkg")
+          done ;;
     peers) [ -f /usr/include/geos_c.h ] || need+=(libgeos-dev)
            [ -d /usr/include/boost/geometry ] || need+=(libboost-dev)
            [ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev) ;;

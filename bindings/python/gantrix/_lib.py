@@ -8,6 +8,12 @@ import pathlib
 _HERE = pathlib.Path(__file__).resolve().parent
 
 
+class Text(ctypes.c_char_p):
+    """An answer: .value copies it, and the object itself still holds the pointer that gx_free
+    must release. (ctypes turns a plain c_char_p result into bytes and drops the pointer; a
+    subclass is returned as is.)"""
+
+
 def candidates(path=None):
     """Where to look, in order: the explicit path, $GANTRIX_LIBRARY, a copy next to the
     package, then the system's search."""
@@ -25,9 +31,13 @@ def candidates(path=None):
 
 
 def declare(lib):
-    """Every answer is declared c_void_p, never c_char_p: ctypes would copy a c_char_p into a
-    bytes object and drop the pointer that gx_free must release."""
-    d, i64, s, p = ctypes.c_double, ctypes.c_int64, ctypes.c_char_p, ctypes.c_void_p
+    """Declares every function of a loaded library; returns it with a twin, loaded as PyDLL,
+    for gx_free and gx_error. Those two are too quick to be worth releasing the GIL, and a
+    lookup then needs one release instead of two, which is what lets threads scale.
+
+    The prototypes are the only way in: a value ctypes cannot convert exactly never reaches C,
+    and integers are range-checked before a call (ctypes would wrap them)."""
+    d, i64, s = ctypes.c_double, ctypes.c_int64, ctypes.c_char_p
     signatures = {
         "gx_find": [d, d],
         "gx_country_at": [d, d],
@@ -42,7 +52,9 @@ def declare(lib):
     }
     for name, argtypes in signatures.items():
         fn = getattr(lib, name)
-        fn.argtypes, fn.restype = argtypes, p
-    lib.gx_error.argtypes, lib.gx_error.restype = [], s  # owned by the library: copying is right
-    lib.gx_free.argtypes, lib.gx_free.restype = [p], None
-    return lib
+        fn.argtypes, fn.restype = argtypes, Text
+    quick = ctypes.PyDLL(lib._name, handle=lib._handle)  # the same loaded copy, not a second
+    for owner in (lib, quick):
+        owner.gx_error.argtypes, owner.gx_error.restype = [], s  # the library's own buffer
+        owner.gx_free.argtypes, owner.gx_free.restype = [ctypes.c_void_p], None
+    return lib, quick

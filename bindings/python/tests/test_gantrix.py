@@ -3,6 +3,8 @@
 import ctypes
 import gc
 import os
+import subprocess
+import sys
 import threading
 import unittest
 
@@ -132,19 +134,56 @@ class Ownership(unittest.TestCase):
         self.assertLess(resident, 1024, "resident memory grew by %d KiB" % resident)
 
 
+# A daemon thread busy in batches while sets held in reference cycles are still alive when the
+# interpreter exits: their finalizers run at exit, with the daemon thread frozen mid-call.
+EXIT_WHILE_BUSY = """
+import gc, threading, gantrix
+points = [(48.85, 2.35)] * 2000
+gantrix.find(*points[0])
+def batches(options):
+    while True:
+        gantrix.country_at_many(points, **options)
+for options in ({}, {"threads": 2}):
+    threading.Thread(target=batches, args=(options,), daemon=True).start()
+class Holder:
+    def __init__(self):
+        self.me = self
+        self.s = gantrix.AirportSet(["CDG", "LHR"])
+gc.disable()
+for _ in range(50):
+    Holder()
+threading.Event().wait(0.05)
+print("exiting")
+"""
+
+
+class Exit(unittest.TestCase):
+    def test_exit_never_waits_for_a_busy_thread(self):
+        for attempt in range(5):  # each attempt would hang most of the time if it could
+            with self.subTest(attempt=attempt):
+                try:
+                    p = subprocess.run([sys.executable, "-c", EXIT_WHILE_BUSY], timeout=30,
+                                       capture_output=True)
+                except subprocess.TimeoutExpired:
+                    self.fail("the interpreter hung at exit")
+                self.assertEqual((p.returncode, p.stdout), (0, b"exiting\n"), p.stderr)
+
+
 class Threads(unittest.TestCase):
     def test_concurrent_calls_agree(self):
-        # Sets made and freed meanwhile grow the library's set registry under the readers' feet.
-        def calls(point):
-            with gantrix.AirportSet(["CDG", "JFK", "SYD", "GRU", "NRT"]) as s:
-                return gantrix.country_at(*point), s.resolve(*point)
+        # Every kind of call at once, on one set shared by all, while batches run threaded too.
+        s = gantrix.AirportSet(["CDG", "JFK", "SYD", "GRU", "NRT"])
+        self.addCleanup(s.close)
 
-        points = (POINTS * 4)[:1000]
-        expected = [calls(p) for p in points]
+        def calls():
+            return ([(gantrix.country_at(*p), s.resolve(*p), s.nearest(*p, limit=2)) for p in POINTS],
+                    gantrix.find_many(POINTS, raise_errors=False, threads=2))
+
+        expected = calls()
         results = [None] * 4  # a thread that raises leaves its None, failing the comparison
 
         def work(n):
-            results[n] = [calls(p) for p in points]
+            results[n] = calls()
 
         threads = [threading.Thread(target=work, args=(n,)) for n in range(4)]
         for t in threads:
