@@ -5,7 +5,6 @@ scheduled passenger service, or every airport with an IATA code when built with
 -DGANTRIX_AIRPORTS=all. A code of the other table is unknown: airport() gives None, a set
 lists it in .missing, and find() never answers it.
 
-
 Every answer the library returns is decoded from JSON and released exactly once. Any thread may
 call at any time: there is no lock here, and ctypes releases the GIL during each lookup, so
 threads look up in parallel. A failure message is read right after the failed call, in the same
