@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "api/error.h"
-#include "api/json_writer.h"
+#include "core/error.h"
+#include "core/json_writer.h"
 #include "query/gantrix_ext.h"
 
 namespace Gantrix {
@@ -24,16 +24,16 @@ AirportSet::AirportSet(const State& s, const std::vector<std::string_view>& piec
     }
     if (!seen_ids.insert(static_cast<int32_t>(id)).second) continue;
     member_ids.push_back(static_cast<int32_t>(id));
-    keys.push_back(s.ap_country_lower[id]);
+    keys.push_back(s.airports.country_lower[id]);
   }
   members = member_ids;
   std::sort(members.begin(), members.end());
 
-  all.emplace(*s.all_airports, member_ids);
+  all.emplace(*s.airport_indexes.all, member_ids);
   const Groups groups(keys, member_ids);
   by_country.reserve(groups.keys.size());
   for (size_t g = 0; g < groups.keys.size(); ++g) {
-    by_country.try_emplace(groups.keys[g], *s.all_airports, groups.members(g));
+    by_country.try_emplace(groups.keys[g], *s.airport_indexes.all, groups.members(g));
   }
 }
 
@@ -55,7 +55,7 @@ const AirportSet& GantrixExt::set_of(int64_t handle) {
   return *registry[handle];
 }
 
-std::string GantrixExt::set_new(const char* codes, int64_t count) {
+ResultText GantrixExt::set_new(const char* codes, int64_t count) {
   std::vector<std::string_view> pieces;
   if (count > 0) {
     if (codes == nullptr) throw std::invalid_argument("codes is null but count is positive");
@@ -74,21 +74,21 @@ std::string GantrixExt::set_new(const char* codes, int64_t count) {
   return std::to_string(registry.size() - 1);
 }
 
-std::string GantrixExt::set_free(int64_t handle) {
+ResultText GantrixExt::set_free(int64_t handle) {
   // Freeing an unknown handle changes nothing, like free(NULL).
   auto& registry = sets();
   if (handle >= 0 && static_cast<uint64_t>(handle) < registry.size()) registry[handle].reset();
   return "null";
 }
 
-std::string GantrixExt::set_size(int64_t handle) { return std::to_string(set_of(handle).size()); }
+ResultText GantrixExt::set_size(int64_t handle) { return std::to_string(set_of(handle).size()); }
 
-std::string GantrixExt::set_include(int64_t handle, const char* code) {
+ResultText GantrixExt::set_include(int64_t handle, const char* code) {
   const AirportSet& set = set_of(handle);
   return set.include(state(), code != nullptr ? code : "") ? "true" : "false";
 }
 
-std::string GantrixExt::set_missing(int64_t handle) {
+ResultText GantrixExt::set_missing(int64_t handle) {
   const AirportSet& set = set_of(handle);
   std::string out = "[";
   for (size_t j = 0; j < set.missing.size(); ++j) {
