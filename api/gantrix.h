@@ -8,6 +8,11 @@
  * 511 bytes; never NULL; owned by the library and overwritten by the next failure). gx_find
  * answers its own errors with {"error":"..."} instead.
  *
+ * Invalid coordinates (a NaN or infinite value, or a latitude beyond +-90; longitudes of any
+ * finite size wrap) have three answers: gx_find answers {"error":"invalid coordinates"},
+ * gx_country_at answers null (the JSON literal), and gx_set_nearest and gx_set_resolve return
+ * NULL with gx_error() "invalid coordinates" (after checking the handle).
+ *
  * Threads: the library keeps process-wide state without locks. Call it from one thread at a
  * time.
  *
