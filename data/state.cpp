@@ -14,9 +14,10 @@ State::State(std::string_view airports_src, std::string_view countries_src)
 }
 
 const State& state() {
-  static std::unique_ptr<State> slot;
-  if (!slot) slot = std::make_unique<State>(airports_json(), countries_json());
-  return *slot;
+  // Built by the first caller while any others wait; a build that throws leaves nothing and
+  // the next call tries again. Never destroyed: threads may still query at exit.
+  static const State* const built = new State(airports_json(), countries_json());
+  return *built;
 }
 
 }  // namespace Gantrix

@@ -35,8 +35,9 @@ class State {
   CountryAirports airport_indexes;
 };
 
-// The process-wide State, built from the embedded datasets on the first call. Stored only
-// when complete: if building throws, nothing is kept and the next call tries again.
+// The process-wide State, built from the embedded datasets on the first call, once, whichever
+// thread calls first (the others wait for it). Stored only when complete: if building throws,
+// nothing is kept and the next call tries again.
 const State& state();
 
 }  // namespace Gantrix
