@@ -46,7 +46,6 @@ void AirportTable::read(std::string_view src) {
     if (mask != 63) {
       throw Error("airports parse: missing field in airport " + std::to_string(iata.size()));
     }
-    by_iata[upper(a.iata)] = static_cast<int64_t>(iata.size());
     iata.push_back(std::move(a.iata));
     name.push_back(std::move(a.name));
     city.push_back(std::move(a.city));
@@ -55,6 +54,9 @@ void AirportTable::read(std::string_view src) {
     lat.push_back(a.lat);
     lng.push_back(a.lng);
   } while (r.next(']', false));
+  // Of two airports with one code the later wins.
+  by_iata.reserve(iata.size());
+  for (size_t i = 0; i < iata.size(); ++i) by_iata[upper(iata[i])] = static_cast<int64_t>(i);
 }
 
 }  // namespace Gantrix
