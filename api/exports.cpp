@@ -1,103 +1,61 @@
-// The twelve exported functions: each stores its arguments in a call frame and runs its
-// operation through the protected call, so no exception ever crosses the C boundary.
+// The twelve exported functions: each runs its operation through the guarded call, so no
+// exception ever crosses the C boundary.
 #include <cstdlib>
 
-#include "api/call_frame.h"
 #include "api/gantrix.h"
+#include "api/guarded_call.h"
 #include "query/gantrix_ext.h"
 
-using Gantrix::CallFrame;
 using Gantrix::GantrixExt;
-using Gantrix::run_exported;
+using Gantrix::guarded_call;
 
 extern "C" {
 
 char* gx_find(double lat, double lng) {
-  CallFrame f;
-  f.lat = lat;
-  f.lng = lng;
-  return run_exported([](CallFrame& c) { c.result = GantrixExt::find(c.lat, c.lng); }, f);
+  return guarded_call([=] { return GantrixExt::find(lat, lng); });
 }
 
 char* gx_country_at(double lat, double lng) {
-  CallFrame f;
-  f.lat = lat;
-  f.lng = lng;
-  return run_exported([](CallFrame& c) { c.result = GantrixExt::country_at(c.lat, c.lng); }, f);
+  return guarded_call([=] { return GantrixExt::country_at(lat, lng); });
 }
 
 char* gx_airport(const char* code) {
-  CallFrame f;
-  f.code = code;
-  return run_exported([](CallFrame& c) { c.result = GantrixExt::airport(c.code); }, f);
+  return guarded_call([=] { return GantrixExt::airport(code); });
 }
 
 char* gx_set_new(const char* codes, int64_t count) {
-  CallFrame f;
-  f.codes = codes;
-  f.count = count;
-  return run_exported([](CallFrame& c) { c.result = GantrixExt::set_new(c.codes, c.count); }, f);
+  return guarded_call([=] { return GantrixExt::set_new(codes, count); });
 }
 
 char* gx_set_free(int64_t handle) {
-  CallFrame f;
-  f.handle = handle;
-  return run_exported([](CallFrame& c) { c.result = GantrixExt::set_free(c.handle); }, f);
+  return guarded_call([=] { return GantrixExt::set_free(handle); });
 }
 
 char* gx_set_size(int64_t handle) {
-  CallFrame f;
-  f.handle = handle;
-  return run_exported([](CallFrame& c) { c.result = GantrixExt::set_size(c.handle); }, f);
+  return guarded_call([=] { return GantrixExt::set_size(handle); });
 }
 
 char* gx_set_include(int64_t handle, const char* code) {
-  CallFrame f;
-  f.handle = handle;
-  f.code = code;
-  return run_exported([](CallFrame& c) { c.result = GantrixExt::set_include(c.handle, c.code); },
-                      f);
+  return guarded_call([=] { return GantrixExt::set_include(handle, code); });
 }
 
 char* gx_set_missing(int64_t handle) {
-  CallFrame f;
-  f.handle = handle;
-  return run_exported([](CallFrame& c) { c.result = GantrixExt::set_missing(c.handle); }, f);
+  return guarded_call([=] { return GantrixExt::set_missing(handle); });
 }
 
 char* gx_set_nearest(int64_t handle, double lat, double lng, const char* country,
                      int64_t has_country, double max_km, int64_t has_max_km, int64_t limit) {
-  CallFrame f;
-  f.handle = handle;
-  f.lat = lat;
-  f.lng = lng;
-  f.country = country;
-  f.has_country = has_country;
-  f.max_km = max_km;
-  f.has_max_km = has_max_km;
-  f.limit = limit;
-  return run_exported(
-      [](CallFrame& c) {
-        c.result = GantrixExt::set_nearest(c.handle, c.lat, c.lng, c.country, c.has_country,
-                                           c.max_km, c.has_max_km, c.limit);
-      },
-      f);
+  return guarded_call([=] {
+    return GantrixExt::set_nearest(handle, lat, lng, country, has_country, max_km, has_max_km,
+                                   limit);
+  });
 }
 
 char* gx_set_resolve(int64_t handle, double lat, double lng, double foreign_max_km,
                      int64_t has_foreign_max_km) {
-  CallFrame f;
-  f.handle = handle;
-  f.lat = lat;
-  f.lng = lng;
-  f.foreign_max_km = foreign_max_km;
-  f.has_foreign_max_km = has_foreign_max_km;
-  return run_exported(
-      [](CallFrame& c) {
-        c.result =
-            GantrixExt::set_resolve(c.handle, c.lat, c.lng, c.foreign_max_km, c.has_foreign_max_km);
-      },
-      f);
+  return guarded_call([=] {
+    return GantrixExt::set_resolve(handle, lat, lng, foreign_max_km, has_foreign_max_km);
+  });
 }
 
 const char* gx_error(void) { return Gantrix::last_error(); }

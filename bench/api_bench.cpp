@@ -11,8 +11,8 @@
 #include <string>
 
 #include "api/gantrix.h"
-#include "api/json_writer.h"
-#include "bench/workload.h"
+#include "core/json_writer.h"
+#include "tests/support/workload.h"
 #include "spatial/airport_index.h"
 
 extern char** environ;

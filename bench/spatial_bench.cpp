@@ -1,4 +1,4 @@
-// Spatial indexes: nearest airports by the R-tree against a brute-force scan, and the build.
+// Spatial indexes: nearest airports by the k-d tree against a brute-force scan, and the build.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -6,8 +6,9 @@
 #include <map>
 #include <numeric>
 
-#include "bench/workload.h"
 #include "spatial/airport_index.h"
+#include "tests/support/oracles.h"
+#include "tests/support/workload.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ Gantrix::AirportIndex build() {
 }
 
 // The peer a host would write without an index: haversine to all, k smallest by (km, id).
-Gantrix::Hits brute_force(double lat, double lng, size_t k, std::vector<uint32_t>& order,
+Gantrix::test::Hits brute_force(double lat, double lng, size_t k, std::vector<uint32_t>& order,
                           std::vector<double>& d) {
   d.resize(pts().lat.size());
   order.resize(d.size());
@@ -30,7 +31,7 @@ Gantrix::Hits brute_force(double lat, double lng, size_t k, std::vector<uint32_t
   }
   std::partial_sort(order.begin(), order.begin() + static_cast<ptrdiff_t>(k), order.end(),
                     [&](uint32_t a, uint32_t b) { return d[a] != d[b] ? d[a] < d[b] : a < b; });
-  Gantrix::Hits h;
+  Gantrix::test::Hits h;
   for (size_t j = 0; j < k; ++j) {
     h.d.push_back(d[order[j]]);
     h.i.push_back(order[j]);
@@ -56,8 +57,8 @@ void BM_Nearest(benchmark::State& st, bool brute) {
   std::vector<double> d;
   for (size_t j = 0; j < 64; ++j) {
     const auto [lat, lng] = queries[j];
-    const Gantrix::Hits a = index.nearest(lat, lng, k, std::nullopt);
-    const Gantrix::Hits b = brute_force(lat, lng, static_cast<size_t>(k), order, d);
+    const Gantrix::test::Hits a = Gantrix::test::nearest(index, lat, lng, k, std::nullopt);
+    const Gantrix::test::Hits b = brute_force(lat, lng, static_cast<size_t>(k), order, d);
     bench::require(a.i == b.i && a.d == b.d, "index nearest equals brute force");
   }
   size_t j = 0;
@@ -65,7 +66,7 @@ void BM_Nearest(benchmark::State& st, bool brute) {
   for (auto _ : st) {
     const auto [lat, lng] = queries[j++ % queries.size()];
     if (brute) benchmark::DoNotOptimize(brute_force(lat, lng, static_cast<size_t>(k), order, d));
-    else benchmark::DoNotOptimize(index.nearest(lat, lng, k, std::nullopt));
+    else benchmark::DoNotOptimize(index.nearest_view(lat, lng, k, std::nullopt).data());
   }
   const double ns = (cpu_ns() - t0) / static_cast<double>(st.iterations());
   if (brute) brute_ns[k] = ns;
@@ -81,7 +82,7 @@ void BM_IndexBuild(benchmark::State& st) {
     const Gantrix::AirportIndex index = build();
     bench::require(index.size() == pts().lat.size(), "index covers every point");
     for (size_t id : {0, 17, 4242, 8499}) {
-      const Gantrix::Hits h = index.nearest(pts().lat[id], pts().lng[id], 1, std::nullopt);
+      const Gantrix::test::Hits h = Gantrix::test::nearest(index, pts().lat[id], pts().lng[id], 1, std::nullopt);
       bench::require(h.d.size() == 1 && h.d[0] == 0.0, "a point's nearest is at distance 0");
     }
   }

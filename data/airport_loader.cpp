@@ -1,14 +1,14 @@
 // The airport half of building the State: the dataset's array of airport objects into the
-// record list and the six columns.
+// six columns and the code map.
 #include <string>
 
-#include "api/error.h"
+#include "core/error.h"
+#include "data/airport_table.h"
 #include "data/json_reader.h"
-#include "data/state.h"
 
 namespace Gantrix {
 
-void State::parse_airports(std::string_view src) {
+void AirportTable::read(std::string_view src) {
   JsonReader r(src, 0);
   r.expect('[');
   if (!r.next(']', true)) return;
@@ -44,16 +44,19 @@ void State::parse_airports(std::string_view src) {
       } while (r.next('}', false));
     }
     if (mask != 63) {
-      throw Error("airports parse: missing field in airport " + std::to_string(airports.size()));
+      throw Error("airports parse: missing field in airport " + std::to_string(iata.size()));
     }
-    ap_iata.push_back(a.iata);
-    ap_name.push_back(a.name);
-    ap_city.push_back(a.city);
-    ap_country.push_back(a.country);
-    ap_lat.push_back(a.lat);
-    ap_lng.push_back(a.lng);
-    airports.push_back(std::move(a));
+    iata.push_back(std::move(a.iata));
+    name.push_back(std::move(a.name));
+    city.push_back(std::move(a.city));
+    country_lower.push_back(lower(a.country));
+    country.push_back(std::move(a.country));
+    lat.push_back(a.lat);
+    lng.push_back(a.lng);
   } while (r.next(']', false));
+  // Of two airports with one code the later wins.
+  by_iata.reserve(iata.size());
+  for (size_t i = 0; i < iata.size(); ++i) by_iata[upper(iata[i])] = static_cast<int64_t>(i);
 }
 
 }  // namespace Gantrix

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "api/constants.h"
-#include "api/error.h"
+#include "core/constants.h"
+#include "core/error.h"
 
 namespace Gantrix {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "api/error.h"
+#include "core/error.h"
 #include "data/json_reader.h"
 
 namespace {

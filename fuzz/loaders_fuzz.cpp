@@ -17,11 +17,11 @@
 #include <string_view>
 #include <vector>
 
-#include "api/error.h"
+#include "core/error.h"
 #include "data/state.h"
 #include "query/airport_set.h"
 #include "query/gantrix_ext.h"
-#include "spatial/point_in_country.h"
+#include "query/point_in_country.h"
 
 namespace {
 
@@ -139,19 +139,19 @@ void probe(const Gantrix::State& s) {
   for (const double lat : {0.0, 45.5, -89.9, 90.0, -90.0}) {
     for (const double lng : {0.0, 179.99, -120.25, 180.0, -180.0}) points.emplace_back(lat, lng);
   }
-  for (size_t p = 0; p < s.rings.xs.size() && p < 64; ++p) {
-    const double lat = s.rings.ys[p], lng = s.rings.xs[p];
+  for (size_t p = 0; p < s.countries.rings.xs.size() && p < 64; ++p) {
+    const double lat = s.countries.rings.ys[p], lng = s.countries.rings.xs[p];
     if (Gantrix::valid_coords(lat, lng)) points.emplace_back(lat, Gantrix::normalize_lng(lng));
   }
   std::vector<std::string_view> codes;
-  for (const auto& iata : s.ap_iata) codes.emplace_back(iata);
+  for (const auto& iata : s.airports.iata) codes.emplace_back(iata);
   codes.emplace_back("ZZZ");
   const Gantrix::AirportSet set(s, codes);
   for (const auto& [lat, lng] : points) {
     (void)Gantrix::find_country_code(s, lat, lng);
     (void)Gantrix::nearest_in_country(s, lat, lng);
-    (void)s.all_airports->nearest(lat, lng, 3, std::nullopt);
-    (void)s.all_airports->nearest(lat, lng, INT64_MAX, 500.0);
+    (void)s.airport_indexes.all->nearest_view(lat, lng, 3, std::nullopt);
+    (void)s.airport_indexes.all->nearest_view(lat, lng, INT64_MAX, 500.0);
     (void)set.nearest(lat, lng, 2, std::string_view("fr"), std::nullopt);
     (void)set.resolve(s, lat, lng, 1000.0);
   }

@@ -1,12 +1,12 @@
 // Which airport serves a coordinate.
 #include <cmath>
 
-#include "api/airport_object.h"
-#include "api/constants.h"
-#include "api/error.h"
-#include "api/json_writer.h"
+#include "core/constants.h"
+#include "core/error.h"
+#include "core/json_writer.h"
+#include "query/country_rules.h"
 #include "query/gantrix_ext.h"
-#include "spatial/point_in_country.h"
+#include "query/point_in_country.h"
 
 namespace Gantrix {
 
@@ -24,8 +24,8 @@ Located nearest_in_country(const State& s, double lat, double lng) {
   // A country without airports borrows the index of the country of the nearest airport
   // within growing radii.
   for (size_t r = 0; index == nullptr && r < NEARBY_RADII.size(); ++r) {
-    const int64_t a = s.all_airports->nearest_one(lat, lng, NEARBY_RADII[r]);
-    if (a >= 0) index = s.country_index(s.ap_country_lower[a]);
+    const int64_t a = s.airport_indexes.all->nearest_one(lat, lng, NEARBY_RADII[r]);
+    if (a >= 0) index = s.country_index(s.airports.country_lower[a]);
   }
   if (index == nullptr) {
     return {*code, -1, "no airports found in country " + std::string(*code) + " or nearby"};
@@ -37,7 +37,7 @@ Located nearest_in_country(const State& s, double lat, double lng) {
 
 namespace {
 
-std::string error_document(std::string_view message) {
+ResultText error_document(std::string_view message) {
   std::string out("{\"error\":");
   append_json_str(out, message);
   out.push_back('}');
@@ -48,7 +48,7 @@ std::string error_document(std::string_view message) {
 
 // The expected failures (bad input, no country, no airport) are answered directly: an
 // exception costs more than a whole lookup, and sea points fail often.
-std::string GantrixExt::find(double lat, double lng) {
+ResultText GantrixExt::find(double lat, double lng) {
   if (!valid_coords(lat, lng)) return error_document("invalid coordinates");
   lng = normalize_lng(lng);
   const State* s = nullptr;
@@ -60,7 +60,7 @@ std::string GantrixExt::find(double lat, double lng) {
   const Located loc = nearest_in_country(*s, lat, lng);
   if (loc.index < 0) return error_document(loc.error);
   // {"code":...,"name":...}, written once per airport at load.
-  return std::string(s->ap_answer[static_cast<size_t>(loc.index)]);
+  return s->airports.answer[static_cast<size_t>(loc.index)];
 }
 
 }  // namespace Gantrix

@@ -1,5 +1,5 @@
 // The operations behind the exported functions. Each returns its JSON text or throws; the
-// call frame turns a throw into a null result (find answers its own errors as documents).
+// guarded call turns a throw into a null result (find answers its own errors as documents).
 #pragma once
 
 #include <cmath>
@@ -9,12 +9,13 @@
 #include <string_view>
 #include <vector>
 
-#include "api/result_text.h"
+#include "core/result_text.h"
 #include "data/state.h"
 
 namespace Gantrix {
 
 class AirportSet;
+class SetRegistry;
 
 // Where a point's airport search settled: the point's country (lower case, empty for none),
 // the chosen airport id (-1 for none) and, then, why.
@@ -37,26 +38,25 @@ std::string_view trim(std::string_view s);
 
 class GantrixExt {
  public:
-  static std::string find(double lat, double lng);
-  static std::string country_at(double lat, double lng);
-  static std::string airport(const char* code);
+  static ResultText find(double lat, double lng);
+  static ResultText country_at(double lat, double lng);
+  static ResultText airport(const char* code);
 
-  static std::string set_new(const char* codes, int64_t count);
-  static std::string set_free(int64_t handle);
-  static std::string set_size(int64_t handle);
-  static std::string set_include(int64_t handle, const char* code);
-  static std::string set_missing(int64_t handle);
-  // Written straight into the block the caller receives: it is the longest result a query
-  // builds (an airport object per hit).
+  static ResultText set_new(const char* codes, int64_t count);
+  static ResultText set_free(int64_t handle);
+  static ResultText set_size(int64_t handle);
+  static ResultText set_include(int64_t handle, const char* code);
+  static ResultText set_missing(int64_t handle);
   static ResultText set_nearest(int64_t handle, double lat, double lng, const char* country,
                                 int64_t has_country, double max_km, int64_t has_max_km,
                                 int64_t limit);
-  static std::string set_resolve(int64_t handle, double lat, double lng, double foreign_max_km,
-                                 int64_t has_foreign_max_km);
+  static ResultText set_resolve(int64_t handle, double lat, double lng, double foreign_max_km,
+                                int64_t has_foreign_max_km);
 
-  // The set registry: a slot per handle ever issued; freed slots stay, empty.
-  static std::vector<std::unique_ptr<AirportSet>>& sets();
-  // The set behind a handle, or Gantrix::Error "no such AirportSet: <handle>".
+  // The set registry (query/airport_set.h).
+  static SetRegistry& sets();
+  // The set behind a handle, or Gantrix::Error "no such AirportSet: <handle>", without the
+  // registry's lock: for callers that run alone (tests, benchmarks).
   static const AirportSet& set_of(int64_t handle);
 };
 

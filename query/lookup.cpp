@@ -1,8 +1,8 @@
 // Which country contains a coordinate, and the record of an airport by IATA code.
-#include "api/airport_object.h"
-#include "api/json_writer.h"
+#include "core/json_writer.h"
+#include "query/airport_object.h"
 #include "query/gantrix_ext.h"
-#include "spatial/point_in_country.h"
+#include "query/point_in_country.h"
 
 namespace Gantrix {
 
@@ -13,19 +13,21 @@ std::string_view trim(std::string_view s) {
   return s.substr(begin, s.find_last_not_of(kSpace) - begin + 1);
 }
 
-std::string GantrixExt::country_at(double lat, double lng) {
+ResultText GantrixExt::country_at(double lat, double lng) {
   if (!valid_coords(lat, lng)) return "null";
   const State& s = state();
   const auto code = find_country_code(s, lat, normalize_lng(lng));
-  return code ? json_str(*code) : "null";
+  if (!code) return "null";
+  return json_str(*code);
 }
 
-std::string GantrixExt::airport(const char* code) {
+ResultText GantrixExt::airport(const char* code) {
   const State& s = state();
   const int64_t id = s.airport_id(upper(trim(code != nullptr ? code : "")));
   if (id < 0 || id >= static_cast<int64_t>(s.airports.size())) return "null";
-  std::string out = "{";
-  append_airport_fields(out, s, id);
+  ResultText out;
+  out.push_back('{');
+  out.append(airport_fields(s, id));
   out.push_back('}');
   return out;
 }

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "api/airport_object.h"
-#include "api/error.h"
-#include "api/json_writer.h"
+#include "core/error.h"
+#include "core/json_writer.h"
+#include "query/airport_object.h"
 #include "query/airport_set.h"
 #include "query/gantrix_ext.h"
 
@@ -31,9 +31,9 @@ std::optional<Resolved> AirportSet::resolve(const State& s, double lat, double l
   const Located loc = nearest_in_country(s, lat, lng);
   const int64_t a = loc.index;
   if (a < 0) return std::nullopt;
-  if (s.ap_country_lower[a] == loc.country &&
+  if (s.airports.country_lower[a] == loc.country &&
       std::binary_search(members.begin(), members.end(), static_cast<int32_t>(a))) {
-    return Resolved{a, haversine(lat, lng, s.ap_lat[a], s.ap_lng[a]), "nearest", a};
+    return Resolved{a, haversine(lat, lng, s.airports.lat[a], s.airports.lng[a]), "nearest", a};
   }
   std::span<const Hit> hits = nearest(lat, lng, 1, loc.country, std::nullopt);
   if (!hits.empty()) return Resolved{hits[0].id, hits[0].d, "same_country", a};
@@ -54,7 +54,8 @@ void check_point(double lat, double& lng) {
 ResultText GantrixExt::set_nearest(int64_t handle, double lat, double lng, const char* country,
                                    int64_t has_country, double max_km, int64_t has_max_km,
                                    int64_t limit) {
-  const AirportSet& set = set_of(handle);
+  const auto held = sets().hold(handle);
+  const AirportSet& set = *held;
   check_point(lat, lng);
   std::optional<std::string> key;
   if (has_country == 1) {
@@ -90,22 +91,25 @@ ResultText GantrixExt::set_nearest(int64_t handle, double lat, double lng, const
   return out;
 }
 
-std::string GantrixExt::set_resolve(int64_t handle, double lat, double lng, double foreign_max_km,
-                                    int64_t has_foreign_max_km) {
-  const AirportSet& set = set_of(handle);
+ResultText GantrixExt::set_resolve(int64_t handle, double lat, double lng, double foreign_max_km,
+                                   int64_t has_foreign_max_km) {
+  const auto held = sets().hold(handle);
+  const AirportSet& set = *held;
   check_point(lat, lng);
   const State& s = state();
   const auto r = set.resolve(
       s, lat, lng, has_foreign_max_km == 1 ? std::optional<double>(foreign_max_km) : std::nullopt);
   if (!r) return "null";
-  std::string out = "{";
-  append_airport_fields(out, s, r->airport);
+  ResultText out;
+  out.push_back('{');
+  out.append(airport_fields(s, r->airport));
   out.append(",\"distance_km\":");
-  append_json_float(out, r->distance_km);
+  char* w = out.room(JSON_FLOAT_ROOM);
+  out.commit(write_json_float(w, r->distance_km));
   out.append(",\"resolution\":");
-  append_json_str(out, r->resolution);
+  out.append(json_str(r->resolution));
   out.append(",\"nearest_code\":");
-  append_json_str(out, composite_code(s, r->nearest));
+  out.append(json_str(composite_code(s, r->nearest)));
   out.push_back('}');
   return out;
 }

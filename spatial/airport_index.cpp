@@ -70,11 +70,11 @@ double chord2_bound(double km) {
 
 AirportIndex::AirportIndex(std::span<const double> lat_column, std::span<const double> lng_column,
                            std::vector<int32_t> covered)
-    : lats(lat_column), lngs(lng_column), ids(std::move(covered)) {
+    : ids(std::move(covered)) {
   coords.resize(ids.size() * 3);
   places.resize(ids.size());
   for (size_t j = 0; j < ids.size(); ++j) {
-    const double lat = lats[ids[j]], lng = lngs[ids[j]];
+    const double lat = lat_column[ids[j]], lng = lng_column[ids[j]];
     places[j] = {lat, lng, unit_vector(lat, lng, &coords[j * 3])};
   }
   tree = KdTree(coords);
@@ -82,7 +82,7 @@ AirportIndex::AirportIndex(std::span<const double> lat_column, std::span<const d
 }
 
 AirportIndex::AirportIndex(const AirportIndex& table, std::vector<int32_t> covered)
-    : lats(table.lats), lngs(table.lngs), ids(std::move(covered)) {
+    : ids(std::move(covered)) {
   coords.resize(ids.size() * 3);
   places.resize(ids.size());
   for (size_t j = 0; j < ids.size(); ++j) {
@@ -228,18 +228,6 @@ std::span<const Hit> AirportIndex::nearest_view(double lat, double lng, int64_t 
                                                 std::optional<double> max_km) const {
   const size_t kept = search(lat, lng, k, max_km, false);
   return {scratch().found.data(), kept};
-}
-
-Hits AirportIndex::nearest(double lat, double lng, int64_t k, std::optional<double> max_km) const {
-  const std::span<const Hit> found = nearest_view(lat, lng, k, max_km);
-  Hits hits;
-  hits.d.reserve(found.size());
-  hits.i.reserve(found.size());
-  for (const Hit& h : found) {
-    hits.d.push_back(h.d);
-    hits.i.push_back(h.id);
-  }
-  return hits;
 }
 
 int64_t AirportIndex::nearest_one(double lat, double lng, std::optional<double> max_km) const {

@@ -8,9 +8,8 @@
 #include <span>
 #include <vector>
 
-#include "api/constants.h"
+#include "core/constants.h"
 #include "spatial/kd_tree.h"
-#include "spatial/small_vector.h"
 
 namespace Gantrix {
 
@@ -18,12 +17,6 @@ namespace Gantrix {
 struct Hit {
   double d;
   int64_t id;
-};
-
-// Result of a search: distances (km) and airport ids, nearest first, ties by smaller id.
-struct Hits {
-  SmallVector<double, 8> d;
-  SmallVector<int64_t, 8> i;
 };
 
 // Great-circle distance in km (haversine). Never NaN for finite input: rounding that pushes
@@ -39,7 +32,7 @@ double chord2_bound(double km);
 
 class AirportIndex {
  public:
-  // lats and lngs are the airport table's columns (by airport id), held by reference; ids
+  // lats and lngs are the airport table's columns (by airport id), read while building; ids
   // lists the airports this index covers.
   AirportIndex(std::span<const double> lats, std::span<const double> lngs,
                std::vector<int32_t> ids);
@@ -48,15 +41,12 @@ class AirportIndex {
   AirportIndex(const AirportIndex& table, std::vector<int32_t> ids);
   AirportIndex(const AirportIndex&) = delete;
   AirportIndex& operator=(const AirportIndex&) = delete;
-  // Moving keeps the coordinate buffer, so the tree's view of it stays valid.
   AirportIndex(AirportIndex&&) noexcept = default;
   AirportIndex& operator=(AirportIndex&&) noexcept = default;
 
   // At most k airports nearest to (lat, lng), nearest first, ties to the smaller id; with
-  // max_km only those at most that far. Empty for k <= 0 or an empty index.
-  [[nodiscard]] Hits nearest(double lat, double lng, int64_t k, std::optional<double> max_km) const;
-  // The same hits, in order, left in this thread's search scratch: valid until the thread's
-  // next search. For callers that turn them into something else at once.
+  // max_km only those at most that far. Empty for k <= 0 or an empty index. The hits are
+  // left in this thread's search scratch: valid until the thread's next search.
   [[nodiscard]] std::span<const Hit> nearest_view(double lat, double lng, int64_t k,
                                                   std::optional<double> max_km) const;
   // The id of the nearest airport (within max_km when given), or -1.
@@ -66,8 +56,6 @@ class AirportIndex {
   // Bytes held by the index itself (the shared columns excluded).
   [[nodiscard]] size_t bytes() const;
 
-  std::span<const double> lats;
-  std::span<const double> lngs;
   std::vector<int32_t> ids;
   std::vector<double> coords;  // unit vectors, three per entry, in ids order
   // Each entry's latitude, longitude and cos(latitude): what its distance needs, in one place.

@@ -6,8 +6,8 @@
 #include <optional>
 #include <utility>
 
-#include "data/state.h"
-#include "spatial/point_in_country.h"
+#include "core/counting_sort.h"
+#include "spatial/feature_hits.h"
 
 namespace Gantrix {
 namespace {
@@ -22,219 +22,240 @@ constexpr int64_t kWorkLimit = 8'000'000;
 // rounding of a crossing (about 1e-13 degrees) and of a point's cell number.
 constexpr double kNear = 1e-7;
 
+constexpr int W = CountryCells::W;
+constexpr int H = CountryCells::H;
+constexpr int PER_DEGREE = CountryCells::PER_DEGREE;
+constexpr int16_t NONE = CountryCells::NONE;
+constexpr int16_t MIXED = CountryCells::MIXED;
+
 // Clamped first, so truncation is the floor (and no call to floor is needed).
 int column(double x) {
-  return static_cast<int>(
-      std::clamp((x + 180.0) * CountryCells::PER_DEGREE, 0.0, CountryCells::W - 1.0));
+  return static_cast<int>(std::clamp((x + 180.0) * PER_DEGREE, 0.0, W - 1.0));
 }
-int row(double y) {
-  return static_cast<int>(
-      std::clamp((y + 90.0) * CountryCells::PER_DEGREE, 0.0, CountryCells::H - 1.0));
-}
-double cell_x(int cx) { return -180.0 + static_cast<double>(cx) / CountryCells::PER_DEGREE; }
-double cell_y(int cy) { return -90.0 + static_cast<double>(cy) / CountryCells::PER_DEGREE; }
+int row(double y) { return static_cast<int>(std::clamp((y + 90.0) * PER_DEGREE, 0.0, H - 1.0)); }
+double cell_x(int cx) { return -180.0 + static_cast<double>(cx) / PER_DEGREE; }
+double cell_y(int cy) { return -90.0 + static_cast<double>(cy) / PER_DEGREE; }
 
-}  // namespace
+// The cells worked out phase by phase. Each phase returns false when the source is too odd
+// or too large, and the cells are then left empty.
+class CellBuilder {
+ public:
+  explicit CellBuilder(const CellSource& src)
+      : grid(static_cast<size_t>(W) * H, NONE), s_(src), rings_(src.rings), busy_(360 * 180, 0) {}
 
-CountryCells::CountryCells(const State& s) {
-  if (s.env_feature.size() > static_cast<size_t>(std::numeric_limits<int16_t>::max())) return;
-  const Rings& rings = s.rings;
-  std::vector<int16_t> grid(static_cast<size_t>(W) * H, NONE);
-  std::vector<uint8_t> busy(360 * 180, 0);  // per degree: some cell in it is not NONE
-  const auto mark_busy = [&busy](int cx, int cy) {
-    busy[static_cast<size_t>(cy / PER_DEGREE) * 360 + static_cast<size_t>(cx / PER_DEGREE)] = 1;
-  };
-  int64_t work = 0;
+  // For each row, the indexed rings spanning it.
+  bool list_rows() {
+    const RingGrid& g = s_.grid;
+    for (const int32_t r : g.ring) {
+      if (!(std::isfinite(rings_.min_lat[r]) && std::isfinite(rings_.max_lat[r]))) return false;
+    }
+    counting_sort(
+        H,
+        [&](auto&& put) {
+          for (size_t p = 0; p < g.ring.size(); ++p) {
+            const int64_t r = g.ring[p];
+            for (int cy = row(rings_.min_lat[r]), end = row(rings_.max_lat[r]); cy <= end; ++cy) {
+              put(static_cast<size_t>(cy), static_cast<int32_t>(p));
+            }
+          }
+        },
+        row_start_, row_ring_);
+    return true;
+  }
 
-  // Cells an edge comes near, and for each row the indexed rings spanning it.
-  std::vector<int32_t> row_start(H + 1, 0), row_ring;
-  for (int pass = 0; pass < 2; ++pass) {
-    for (size_t p = 0; p < s.ring_entry.size(); ++p) {
-      const int64_t r = s.ring_entry[p];
-      if (!(std::isfinite(rings.min_lat[r]) && std::isfinite(rings.max_lat[r]))) return;
-      for (int cy = row(rings.min_lat[r]), end = row(rings.max_lat[r]); cy <= end; ++cy) {
-        if (pass == 0) {
-          ++row_start[cy + 1];
-        } else {
-          row_ring[static_cast<size_t>(row_start[cy]++)] = static_cast<int32_t>(p);
+  // Cells an edge comes near are mixed. Each vertex's cell span (its cell widened by kNear)
+  // is worked out once and shared by the two edges that meet there.
+  bool mark_edges() {
+    struct Span {
+      int x0, x1, y0, y1;
+    };
+    const auto span_of = [&](int64_t at) -> std::optional<Span> {
+      const double x = rings_.xs[at], y = rings_.ys[at];
+      // Odd coordinates (only a hand-made dataset has them) leave every cell to the test.
+      if (!(std::isfinite(x) && std::isfinite(y))) return std::nullopt;
+      return Span{column(x - kNear), column(x + kNear), row(y - kNear), row(y + kNear)};
+    };
+    for (const int32_t r : s_.grid.ring) {
+      const int64_t base = rings_.first[r], n = rings_.n[r];
+      auto prev = span_of(base + n - 1);
+      for (int64_t v = 0; v < n; ++v) {
+        const auto cur = span_of(base + v);
+        if (!prev || !cur) return false;
+        const int x0 = std::min(prev->x0, cur->x0), x1 = std::max(prev->x1, cur->x1);
+        const int y0 = std::min(prev->y0, cur->y0), y1 = std::max(prev->y1, cur->y1);
+        work_ += static_cast<int64_t>(x1 - x0 + 1) * (y1 - y0 + 1);
+        if (work_ > kWorkLimit) return false;
+        for (int cy = y0; cy <= y1; ++cy) {
+          std::fill(&grid[static_cast<size_t>(cy) * W + x0],
+                    &grid[static_cast<size_t>(cy) * W + x1] + 1, MIXED);
+          for (int cx = x0; cx <= x1; cx += PER_DEGREE) mark_busy(cx, cy);
+          mark_busy(x1, cy);
         }
+        prev = cur;
       }
     }
-    if (pass == 0) {
-      for (int cy = 0; cy < H; ++cy) row_start[cy + 1] += row_start[cy];
-      row_ring.resize(static_cast<size_t>(row_start[H]));
-    } else {
-      for (int cy = H; cy > 0; --cy) row_start[cy] = row_start[cy - 1];
-      row_start[0] = 0;
-    }
-  }
-  // Each vertex's cell span (its cell widened by kNear) is worked out once and shared by
-  // the two edges that meet there.
-  struct Span {
-    int x0, x1, y0, y1;
-  };
-  const auto span_of = [&](int64_t at) -> std::optional<Span> {
-    const double x = rings.xs[at], y = rings.ys[at];
-    // Odd coordinates (only a hand-made dataset has them) leave every cell to the test.
-    if (!(std::isfinite(x) && std::isfinite(y))) return std::nullopt;
-    return Span{column(x - kNear), column(x + kNear), row(y - kNear), row(y + kNear)};
-  };
-  for (const int32_t r : s.ring_entry) {
-    const int64_t base = rings.first[r], n = rings.n[r];
-    auto prev = span_of(base + n - 1);
-    for (int64_t v = 0; v < n; ++v) {
-      const auto cur = span_of(base + v);
-      if (!prev || !cur) return;
-      const int x0 = std::min(prev->x0, cur->x0), x1 = std::max(prev->x1, cur->x1);
-      const int y0 = std::min(prev->y0, cur->y0), y1 = std::max(prev->y1, cur->y1);
-      work += static_cast<int64_t>(x1 - x0 + 1) * (y1 - y0 + 1);
-      if (work > kWorkLimit) return;
-      for (int cy = y0; cy <= y1; ++cy) {
-        std::fill(&grid[static_cast<size_t>(cy) * W + x0],
-                  &grid[static_cast<size_t>(cy) * W + x1] + 1, MIXED);
-        for (int cx = x0; cx <= x1; cx += PER_DEGREE) mark_busy(cx, cy);
-        mark_busy(x1, cy);
-      }
-      prev = cur;
-    }
+    return true;
   }
 
-  // The other cells, row by row: a ring holds a cell's centre when an odd number of its
+  // The other cells of row cy: a ring holds a cell's centre when an odd number of its
   // crossings with the centre line lie east of it, the ring test's own count. Most cells are
   // held by one ring or none; the few held by more (lakes, islands in them, overlapping
   // outlines) list the further rings aside.
-  std::vector<int64_t> ring_envelope(s.ring_entry.size());
-  for (size_t p = 0; p < s.ring_entry.size(); ++p) {
-    ring_envelope[p] = s.feature_envelope[s.ring_feature[s.ring_entry[p]]];
-  }
-  std::vector<double> cross;
-  std::vector<uint8_t> held(W, 0);
-  std::vector<int32_t> first_ring(W, -1);
-  std::vector<std::pair<int32_t, int32_t>> more;   // (column, indexed ring)
-  std::vector<int32_t> more_at(W + 1), more_ring;  // the same by column: counting sort
-  std::vector<FeatureHit> hits;
-  for (int cy = 0; cy < H; ++cy) {
+  bool fill_row(int cy) {
     const double y = cell_y(cy) + 0.5 / PER_DEGREE;
     int16_t* line = &grid[static_cast<size_t>(cy) * W];
-    more.clear();
+    more_.clear();
     int held_from = W, held_to = -1;  // the columns this row's rings hold
-    for (int32_t k = row_start[cy]; k < row_start[cy + 1]; ++k) {
-      const int32_t p = row_ring[static_cast<size_t>(k)];
-      const int64_t r = s.ring_entry[static_cast<size_t>(p)];
-      if (y < rings.min_lat[r] || y >= rings.max_lat[r]) continue;
-      const int64_t g = rings.band0[r] + rings.band_of(r, y);
-      work += rings.bstart[g + 1] - rings.bstart[g];  // the edges the crossings come from
-      if (work > kWorkLimit) return;
-      cross.clear();
-      rings.for_each_crossing(r, y, [&cross](double xi) { cross.push_back(xi); });
-      std::sort(cross.begin(), cross.end());
+    for (int32_t k = row_start_[cy]; k < row_start_[cy + 1]; ++k) {
+      const int32_t p = row_ring_[static_cast<size_t>(k)];
+      const int64_t r = s_.grid.ring[static_cast<size_t>(p)];
+      if (y < rings_.min_lat[r] || y >= rings_.max_lat[r]) continue;
+      const int64_t g = rings_.band0[r] + rings_.band_of(r, y);
+      work_ += rings_.bstart[g + 1] - rings_.bstart[g];  // the edges the crossings come from
+      if (work_ > kWorkLimit) return false;
+      cross_.clear();
+      rings_.for_each_crossing(r, y, [this](double xi) { cross_.push_back(xi); });
+      std::sort(cross_.begin(), cross_.end());
       // Centres x with an odd count of crossings beyond them: cross[2i] <= x < cross[2i+1]
       // (an odd total, impossible for a closed ring, would leave the last span open).
-      if (cross.size() % 2 != 0) cross.push_back(std::numeric_limits<double>::infinity());
-      for (size_t i = 0; i < cross.size(); i += 2) {
-        int cx = std::max(0, column(cross[i]) - 1);
-        while (cx < W && cell_x(cx) + 0.5 / PER_DEGREE < cross[i]) ++cx;
-        for (; cx < W && cell_x(cx) + 0.5 / PER_DEGREE < cross[i + 1]; ++cx) {
-          if (++work > kWorkLimit) return;
+      if (cross_.size() % 2 != 0) cross_.push_back(std::numeric_limits<double>::infinity());
+      for (size_t i = 0; i < cross_.size(); i += 2) {
+        int cx = std::max(0, column(cross_[i]) - 1);
+        while (cx < W && cell_x(cx) + 0.5 / PER_DEGREE < cross_[i]) ++cx;
+        for (; cx < W && cell_x(cx) + 0.5 / PER_DEGREE < cross_[i + 1]; ++cx) {
+          if (++work_ > kWorkLimit) return false;
           if (line[cx] == MIXED) continue;
-          if (held[cx] == 0) {
-            held[cx] = 1;
+          if (held_[cx] == 0) {
+            held_[cx] = 1;
             held_from = std::min(held_from, cx);
             held_to = std::max(held_to, cx);
-            first_ring[cx] = p;
+            first_ring_[cx] = p;
           } else {
-            more.emplace_back(cx, p);
+            more_.emplace_back(cx, p);
           }
         }
       }
     }
-    // more_at stays all zero (no further rings anywhere) while `more` is empty.
-    if (!more.empty()) {
-      std::fill(more_at.begin(), more_at.end(), 0);
-      for (const auto& m : more) ++more_at[static_cast<size_t>(m.first) + 1];
-      for (int cx = 0; cx < W; ++cx) more_at[cx + 1] += more_at[cx];
-      more_ring.resize(more.size());
-      for (const auto& m : more) {
-        more_ring[static_cast<size_t>(more_at[static_cast<size_t>(m.first)]++)] = m.second;
-      }
-      // The fill moved each column's start to its end: shift back.
-      for (int cx = W; cx > 0; --cx) more_at[cx] = more_at[cx - 1];
-      more_at[0] = 0;
+    // more_at_ stays all zero (no further rings anywhere) while more_ is empty.
+    if (!more_.empty()) {
+      counting_sort(
+          W,
+          [this](auto&& put) {
+            for (const auto& m : more_) put(static_cast<size_t>(m.first), m.second);
+          },
+          more_at_, more_ring_);
     }
     for (int cx = held_from; cx <= held_to; ++cx) {
-      if (held[cx] == 0) continue;
-      held[cx] = 0;
-      const double x0 = cell_x(cx), x1 = cell_x(cx + 1), y0 = cell_y(cy), y1 = cell_y(cy + 1);
-      const auto holds_cell = [&](int64_t e) {
-        const size_t eb = static_cast<size_t>(e) * 2;
-        return s.env_lo[eb] < x0 && x1 < s.env_hi[eb] && s.env_lo[eb + 1] < y0 &&
-               y1 < s.env_hi[eb + 1];
-      };
-      if (more_at[cx] == more_at[cx + 1]) {
-        // One ring: its feature holds the cell.
-        const int64_t e = ring_envelope[static_cast<size_t>(first_ring[cx])];
-        line[cx] = holds_cell(e) ? static_cast<int16_t>(e) : MIXED;
-        if (line[cx] != NONE) mark_busy(cx, cy);
-        continue;
-      }
-      hits.clear();
-      const auto fold = [&](int32_t p) {
-        work += static_cast<int64_t>(hits.size());
-        fold_ring(s, s.ring_entry[static_cast<size_t>(p)], hits);
-      };
-      fold(first_ring[cx]);
-      for (int32_t k = more_at[cx]; k < more_at[cx + 1]; ++k)
-        fold(more_ring[static_cast<size_t>(k)]);
-      if (work > kWorkLimit) return;
-      // The winner as the point test picks it; an envelope box that does not hold the whole
-      // cell would make the answer differ across it.
-      int64_t best = -1, best_feature = -1;
-      double best_area = 0.0;
-      bool mixed = false;
-      for (const FeatureHit& h : hits) {
-        if (!h.odd) continue;
-        const int64_t e = s.feature_envelope[h.feature];
-        if (!holds_cell(e)) {
-          mixed = true;
-          break;
-        }
-        if (better(h.area, h.feature, best_area, best_feature)) {
-          best = e;
-          best_feature = h.feature;
-          best_area = h.area;
-        }
-      }
-      line[cx] = mixed ? MIXED : static_cast<int16_t>(best);
-      if (line[cx] != NONE) mark_busy(cx, cy);
+      if (held_[cx] == 0) continue;
+      held_[cx] = 0;
+      if (!settle(cy, cx, line)) return false;
     }
-    if (!more.empty()) std::fill(more_at.begin(), more_at.end(), 0);
+    if (!more_.empty()) std::fill(more_at_.begin(), more_at_.end(), 0);
+    return true;
   }
-  cells = std::move(grid);
 
   // Degrees that hold anything but NONE (marked above), spread by NEAR_REACH + 1 on each
   // axis (the extra degree absorbs rounding at the degree lines), by running counts.
-  constexpr int kSpread = static_cast<int>(NEAR_REACH) + 1;
-  std::vector<uint8_t> wide(360 * 180, 0);
-  for (int dy = 0; dy < 180; ++dy) {
-    const uint8_t* from = &busy[static_cast<size_t>(dy) * 360];
-    int count = 0;
-    for (int k = 0; k < kSpread; ++k) count += from[k];
-    for (int dx = 0; dx < 360; ++dx) {
-      if (dx + kSpread < 360) count += from[dx + kSpread];
-      if (dx - kSpread - 1 >= 0) count -= from[dx - kSpread - 1];
-      wide[static_cast<size_t>(dy) * 360 + dx] = count > 0 ? 1 : 0;
-    }
-  }
-  quiet.assign(360 * 180, 0);
-  for (int dx = 0; dx < 360; ++dx) {
-    int count = 0;
-    for (int k = 0; k < kSpread; ++k) count += wide[static_cast<size_t>(k) * 360 + dx];
+  std::vector<uint8_t> quiet() const {
+    constexpr int kSpread = static_cast<int>(CountryCells::NEAR_REACH) + 1;
+    std::vector<uint8_t> wide(360 * 180, 0);
     for (int dy = 0; dy < 180; ++dy) {
-      if (dy + kSpread < 180) count += wide[static_cast<size_t>(dy + kSpread) * 360 + dx];
-      if (dy - kSpread - 1 >= 0) count -= wide[static_cast<size_t>(dy - kSpread - 1) * 360 + dx];
-      quiet[static_cast<size_t>(dy) * 360 + dx] = count > 0 ? 0 : 1;
+      const uint8_t* from = &busy_[static_cast<size_t>(dy) * 360];
+      int count = 0;
+      for (int k = 0; k < kSpread; ++k) count += from[k];
+      for (int dx = 0; dx < 360; ++dx) {
+        if (dx + kSpread < 360) count += from[dx + kSpread];
+        if (dx - kSpread - 1 >= 0) count -= from[dx - kSpread - 1];
+        wide[static_cast<size_t>(dy) * 360 + dx] = count > 0 ? 1 : 0;
+      }
     }
+    std::vector<uint8_t> out(360 * 180, 0);
+    for (int dx = 0; dx < 360; ++dx) {
+      int count = 0;
+      for (int k = 0; k < kSpread; ++k) count += wide[static_cast<size_t>(k) * 360 + dx];
+      for (int dy = 0; dy < 180; ++dy) {
+        if (dy + kSpread < 180) count += wide[static_cast<size_t>(dy + kSpread) * 360 + dx];
+        if (dy - kSpread - 1 >= 0) count -= wide[static_cast<size_t>(dy - kSpread - 1) * 360 + dx];
+        out[static_cast<size_t>(dy) * 360 + dx] = count > 0 ? 0 : 1;
+      }
+    }
+    return out;
   }
+
+  std::vector<int16_t> grid;  // row-major from (-180, -90)
+
+ private:
+  void mark_busy(int cx, int cy) {
+    busy_[static_cast<size_t>(cy / PER_DEGREE) * 360 + static_cast<size_t>(cx / PER_DEGREE)] = 1;
+  }
+
+  int64_t envelope_of_box(int32_t p) const {
+    return s_.feature_envelope[static_cast<size_t>(
+        s_.ring_feature[static_cast<size_t>(s_.grid.ring[static_cast<size_t>(p)])])];
+  }
+
+  // The answer for held cell (cx, cy): the winner as the point test picks it, or mixed when
+  // an envelope box that does not hold the whole cell would make the answer differ across it.
+  bool settle(int cy, int cx, int16_t* line) {
+    const double x0 = cell_x(cx), x1 = cell_x(cx + 1), y0 = cell_y(cy), y1 = cell_y(cy + 1);
+    const auto holds_cell = [&](int64_t e) {
+      const size_t eb = static_cast<size_t>(e) * 2;
+      return s_.env_lo[eb] < x0 && x1 < s_.env_hi[eb] && s_.env_lo[eb + 1] < y0 &&
+             y1 < s_.env_hi[eb + 1];
+    };
+    if (more_at_[cx] == more_at_[cx + 1]) {
+      // One ring: its feature holds the cell.
+      const int64_t e = envelope_of_box(first_ring_[cx]);
+      line[cx] = holds_cell(e) ? static_cast<int16_t>(e) : MIXED;
+      if (line[cx] != NONE) mark_busy(cx, cy);
+      return true;
+    }
+    hits_.clear();
+    const auto fold = [&](int32_t p) {
+      work_ += static_cast<int64_t>(hits_.size());
+      const int32_t r = s_.grid.ring[static_cast<size_t>(p)];
+      fold_ring(hits_, s_.ring_feature[static_cast<size_t>(r)], rings_.box_area(r));
+    };
+    fold(first_ring_[cx]);
+    for (int32_t k = more_at_[cx]; k < more_at_[cx + 1]; ++k) {
+      fold(more_ring_[static_cast<size_t>(k)]);
+    }
+    if (work_ > kWorkLimit) return false;
+    bool mixed = false;
+    for (const FeatureHit& h : hits_) {
+      if (h.odd && !holds_cell(s_.feature_envelope[static_cast<size_t>(h.feature)])) mixed = true;
+    }
+    const int64_t f = winner(hits_, [](int64_t) { return true; });
+    const int64_t best = f < 0 ? -1 : s_.feature_envelope[static_cast<size_t>(f)];
+    line[cx] = mixed ? MIXED : static_cast<int16_t>(best);
+    if (line[cx] != NONE) mark_busy(cx, cy);
+    return true;
+  }
+
+  const CellSource& s_;
+  const Rings& rings_;
+  std::vector<uint8_t> busy_;  // per degree: some cell in it is not NONE
+  int64_t work_ = 0;
+  std::vector<int32_t> row_start_, row_ring_;
+  std::vector<double> cross_;
+  std::vector<uint8_t> held_ = std::vector<uint8_t>(W, 0);
+  std::vector<int32_t> first_ring_ = std::vector<int32_t>(W, -1);
+  std::vector<std::pair<int32_t, int32_t>> more_;  // (column, indexed ring)
+  std::vector<int32_t> more_at_ = std::vector<int32_t>(W + 1, 0), more_ring_;  // by column
+  std::vector<FeatureHit> hits_;
+};
+
+}  // namespace
+
+CountryCells::CountryCells(const CellSource& source) {
+  if (source.env_lo.size() / 2 > static_cast<size_t>(std::numeric_limits<int16_t>::max())) return;
+  CellBuilder b(source);
+  if (!b.list_rows() || !b.mark_edges()) return;
+  for (int cy = 0; cy < H; ++cy) {
+    if (!b.fill_row(cy)) return;
+  }
+  cells = std::move(b.grid);
+  quiet = b.quiet();
 }
 
 }  // namespace Gantrix

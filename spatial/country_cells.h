@@ -6,11 +6,25 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
+
+#include "spatial/ring_grid.h"
+#include "spatial/rings.h"
 
 namespace Gantrix {
 
-class State;
+// What the cells are worked out from: the rings, the grid of the rings that count (those of
+// features with an envelope), each ring's feature, each feature's envelope (or -1) and the
+// envelope boxes (min x, min y / max x, max y per envelope).
+struct CellSource {
+  const Rings& rings;
+  const RingGrid& grid;
+  std::span<const int32_t> ring_feature;
+  std::span<const int64_t> feature_envelope;
+  std::span<const double> env_lo;
+  std::span<const double> env_hi;
+};
 
 class CountryCells {
  public:
@@ -21,8 +35,9 @@ class CountryCells {
   static constexpr int16_t MIXED = -2;  // an edge passes near: test the point itself
 
   CountryCells() = default;
-  // Reads the State's rings and their grid index (which must be built).
-  explicit CountryCells(const State& s);
+  // Left empty (every point then takes the ring test) when the source is too odd or too
+  // large to work out in reasonable time.
+  explicit CountryCells(const CellSource& source);
 
   // The envelope holding every point of (x, y)'s cell, NONE, or MIXED (also off the map).
   [[nodiscard]] int16_t at(double x, double y) const {

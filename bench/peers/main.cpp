@@ -12,12 +12,12 @@
 #include <sstream>
 
 #include "api/gantrix.h"
-#include "bench/workload.h"
+#include "tests/support/workload.h"
 #include "data/datasets.h"
 #include "peer_data.h"
 #include "query/airport_set.h"
 #include "query/gantrix_ext.h"
-#include "spatial/point_in_country.h"
+#include "query/point_in_country.h"
 
 namespace {
 
@@ -152,10 +152,10 @@ int main(int argc, char** argv) {
 
   // The workload: the suite's generator over the airports, and every 8th airport's code.
   const G& s = Gantrix::state();
-  const auto pts = bench::mixed_points(s.ap_lat, s.ap_lng, n, 0x6A7217);
+  const auto pts = bench::mixed_points(s.airports.lat, s.airports.lng, n, 0x6A7217);
   std::vector<std::string> set_codes;
-  for (size_t j = 0; j < s.ap_iata.size() && set_codes.size() < 1000; j += 8)
-    set_codes.push_back(s.ap_iata[j]);
+  for (size_t j = 0; j < s.airports.iata.size() && set_codes.size() < 1000; j += 8)
+    set_codes.push_back(s.airports.iata[j]);
   std::string joined;
   for (const auto& c : set_codes) joined += (joined.empty() ? "" : "\x1f") + c;
   char* h = gx_set_new(joined.c_str(), static_cast<int64_t>(set_codes.size()));
@@ -179,9 +179,10 @@ int main(int argc, char** argv) {
       inside.push_back(j);
       in_id[j] = index_of[j]->nearest_one(lat, lng, std::nullopt);
     }
-    world_id[j] = s.all_airports->nearest_one(lat, lng, std::nullopt);
-    const auto hits = set.all->nearest(lat, lng, 5, std::nullopt);
-    set_hits[j].assign(hits.i.begin(), hits.i.end());
+    world_id[j] = s.airport_indexes.all->nearest_one(lat, lng, std::nullopt);
+    for (const Gantrix::Hit& h : set.all->nearest_view(lat, lng, 5, std::nullopt)) {
+      set_hits[j].push_back(h.id);
+    }
   }
 
   Figure one, one_in;    // nearest_one, for the notes
@@ -227,19 +228,19 @@ int main(int argc, char** argv) {
     measure(in.country_all, all, fc);
     measure(in.country_land, land, fc);
     measure(in.world, all, [&](uint32_t j) {
-      keep(s.all_airports->nearest(pts[j].lat, pts[j].lng, 1, std::nullopt));
+      keep(s.airport_indexes.all->nearest_view(pts[j].lat, pts[j].lng, 1, std::nullopt).data());
     });
     measure(in.in_country, inside, [&](uint32_t j) {
-      keep(s.country_index(code[j])->nearest(pts[j].lat, pts[j].lng, 1, std::nullopt));
+      keep(s.country_index(code[j])->nearest_view(pts[j].lat, pts[j].lng, 1, std::nullopt).data());
     });
     measure(in.set5, all, [&](uint32_t j) {
-      keep(Gantrix::GantrixExt::set_of(handle).all->nearest(pts[j].lat, pts[j].lng, 5,
-                                                            std::nullopt));
+      keep(Gantrix::GantrixExt::set_of(handle).all->nearest_view(pts[j].lat, pts[j].lng, 5,
+                                                                 std::nullopt).data());
     });
     measure(in.find, all,
             [&](uint32_t j) { keep(Gantrix::nearest_in_country(s, pts[j].lat, pts[j].lng)); });
     measure(one, all, [&](uint32_t j) {
-      keep(s.all_airports->nearest_one(pts[j].lat, pts[j].lng, std::nullopt));
+      keep(s.airport_indexes.all->nearest_one(pts[j].lat, pts[j].lng, std::nullopt));
     });
     measure(one_in, inside, [&](uint32_t j) {
       keep(s.country_index(code[j])->nearest_one(pts[j].lat, pts[j].lng, std::nullopt));
@@ -253,7 +254,7 @@ int main(int argc, char** argv) {
       take(gx_find(pts[j].lat, pts[j].lng));
       const auto loc = Gantrix::nearest_in_country(s, pts[j].lat, pts[j].lng);
       bad += loc.index >= 0 &&
-             out.find("\"code\":\"" + s.ap_code[loc.index] + "\"") == std::string::npos;
+             out.find("\"code\":\"" + s.airports.code[loc.index] + "\"") == std::string::npos;
       take(gx_set_nearest(handle, pts[j].lat, pts[j].lng, nullptr, 0, 0.0, 0, 5));
       size_t objects = 0;
       for (size_t p = out.find("distance_km"); p != std::string::npos;
@@ -280,8 +281,8 @@ int main(int argc, char** argv) {
 #endif
   auto tie = [&](double lat, double lng, int64_t a, int64_t b) {
     return a == b || (a >= 0 && b >= 0 &&
-                      Gantrix::haversine(lat, lng, s.ap_lat[a], s.ap_lng[a]) ==
-                          Gantrix::haversine(lat, lng, s.ap_lat[b], s.ap_lng[b]));
+                      Gantrix::haversine(lat, lng, s.airports.lat[a], s.airports.lng[a]) ==
+                          Gantrix::haversine(lat, lng, s.airports.lat[b], s.airports.lng[b]));
   };
   for (const Maker& m : makers) {
     Row& row = rows.emplace_back();

@@ -22,8 +22,9 @@ std::string collection(const std::string& features) {
 
 TEST(State, EmptyDatasetsBuildAnEmptyState) {
   const State s(" [ ] ", kNoCountries);
-  EXPECT_EQ(s.airports.size() + s.all_airports->size() + s.airports_by_country.size(), 0u);
-  EXPECT_EQ(s.rings.size() + s.country_tree.entries(), 0);
+  EXPECT_EQ(s.airports.size() + s.airport_indexes.all->size() + s.airport_indexes.by_country.size(),
+            0u);
+  EXPECT_EQ(s.countries.rings.size() + s.countries.envelopes(), 0u);
 }
 
 // Offsets count in the whole text, also where a second reader goes back over a geometry
@@ -57,13 +58,14 @@ TEST(State, AirportRecords) {
     "lat":40.6}, {"iata":"lhr","name":"L","city":"","country":"GB","lat":51.5,"lng":-0.5},
     {"iata":"JFK","name":"J2","city":"","country":"us","lat":40.7,"lng":-73.9}])",
                 kNoCountries);
-  const Airport& a = s.airports.at(0);
-  EXPECT_EQ(a.iata + a.name + a.city + a.country, "jfkJNew YorkUS");
-  EXPECT_EQ(Doubles({a.lat, a.lng, s.ap_lat[0], s.ap_lng[0]}), Doubles({40.6, -73.8, 40.6, -73.8}));
-  EXPECT_EQ(s.ap_iata, Texts({"jfk", "lhr", "JFK"}));
+  const AirportTable& a = s.airports;
+  EXPECT_EQ(a.iata[0] + a.name[0] + a.city[0] + a.country[0], "jfkJNew YorkUS");
+  EXPECT_EQ(Doubles({a.lat[0], a.lng[0]}), Doubles({40.6, -73.8}));
+  EXPECT_EQ(a.country_lower, Texts({"us", "gb", "us"}));
+  EXPECT_EQ(s.airports.iata, Texts({"jfk", "lhr", "JFK"}));
   EXPECT_EQ(Ints({s.airport_id("JFK"), s.airport_id("LHR"), s.airport_id("lhr")}),
             Ints({2, 1, -1}));
-  EXPECT_EQ(s.airports_by_country.size(), 2u);
+  EXPECT_EQ(s.airport_indexes.by_country.size(), 2u);
   ASSERT_NE(s.country_index("us"), nullptr);
   EXPECT_EQ(s.country_index("us")->ids, (std::vector<int32_t>{0, 2}));
 }
@@ -73,10 +75,10 @@ TEST(CountryLoader, CoordinatesBeforeTypeGiveTheSameRings) {
       R"("coordinates":[[[[0,0],[4,0],[4,4],[0,0]],[[1,1],[2,1],[1,2]]],[[[10,10],[9,9]]]])";
   const State a("[]", collection(R"({"geometry":{"type":"MultiPolygon",)" + coords + "}}"));
   const State b("[]", collection(R"({"geometry":{)" + coords + R"(,"type":"MultiPolygon"}})"));
-  EXPECT_EQ(b.rings.n, Ints({4, 3, 2}));
-  EXPECT_EQ(b.rings.xs, a.rings.xs);
-  EXPECT_EQ(b.rings.ys, a.rings.ys);
-  EXPECT_EQ(b.feature_rings, a.feature_rings);
+  EXPECT_EQ(b.countries.rings.n, Ints({4, 3, 2}));
+  EXPECT_EQ(b.countries.rings.xs, a.countries.rings.xs);
+  EXPECT_EQ(b.countries.rings.ys, a.countries.rings.ys);
+  EXPECT_EQ(b.countries.ring_count, a.countries.ring_count);
 }
 
 TEST(CountryLoader, OtherGeometriesAddNoRingButKeepTheirFeatureSlot) {
@@ -87,10 +89,11 @@ TEST(CountryLoader, OtherGeometriesAddNoRingButKeepTheirFeatureSlot) {
     {"properties":{"iso_a2":"DD","name":"D"},"geometry":{"type":"polygon","coordinates":[]}},
     {"type":"Feature","properties":{"iso_a2":"EE","name":"E"}},
     {"geometry":{"type":"Polygon","coordinates":[[[0,0],[1,0],[0,1]]]}})"));
-  EXPECT_EQ(s.feature_ring0, Ints({0, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(s.feature_rings, Ints({0, 0, 0, 0, 0, 1}));
-  EXPECT_EQ(s.country_names.size(), 5u);
-  EXPECT_EQ(s.country_tree.entries(), 0);  // the only feature with points has no code
+  EXPECT_EQ(s.countries.first_ring, Ints({0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(s.countries.ring_count, Ints({0, 0, 0, 0, 0, 1}));
+  EXPECT_EQ(s.countries.names.size(), 5u);
+  EXPECT_EQ(s.countries.envelopes(), 0u);       // the only feature with points has no code
+  EXPECT_EQ(s.countries.ring_grid.size(), 0u);  // nor is its ring indexed
 }
 
 TEST(CountryLoader, FirstNameWinsAndUnusableCodesGetNoEnvelope) {
@@ -98,14 +101,16 @@ TEST(CountryLoader, FirstNameWinsAndUnusableCodesGetNoEnvelope) {
                                             {"-99", "Nowhere", "20 20,21 20,21 21"},
                                             {"", "Blank", "30 30,31 30,31 31"},
                                             {"fr", "Corse", "8.5 41,9.5 41,9 43"}}));
-  EXPECT_EQ(s.feature_ring0, Ints({0, 2, 3, 4}));
-  EXPECT_EQ(s.country_names.at("FR") + s.country_names.at("-99") + s.country_names.at(""),
+  EXPECT_EQ(s.countries.first_ring, Ints({0, 2, 3, 4}));
+  EXPECT_EQ(s.countries.names.at("FR") + s.countries.names.at("-99") + s.countries.names.at(""),
             "FranceNowhereBlank");
-  EXPECT_EQ(s.env_code, Texts({"fr", "fr"}));
-  EXPECT_EQ(s.env_feature, Ints({0, 3}));
-  EXPECT_EQ(s.env_lo, Doubles({0, 40, 8.5, 41}));
-  EXPECT_EQ(s.env_hi, Doubles({8, 50, 9.5, 43}));
-  EXPECT_EQ(s.country_tree.entries(), 2);
+  EXPECT_EQ(s.countries.envelope_code, Texts({"fr", "fr"}));
+  EXPECT_EQ(s.countries.envelope_feature, Ints({0, 3}));
+  EXPECT_EQ(s.countries.envelope_lo, Doubles({0, 40, 8.5, 41}));
+  EXPECT_EQ(s.countries.envelope_hi, Doubles({8, 50, 9.5, 43}));
+  // Only rings of features with an envelope are indexed for the point test.
+  EXPECT_EQ(s.countries.ring_grid.ring, std::vector<int32_t>({0, 1, 4}));
+  EXPECT_EQ(s.countries.feature_envelope, Ints({0, -1, -1, 1}));
 }
 
 TEST(CountryLoader, PropertiesAndPositions) {
@@ -114,13 +119,13 @@ TEST(CountryLoader, PropertiesAndPositions) {
     {"properties":{"iso_a2":null,"name":"N"},"geometry":{"type":"Polygon","coordinates":[[[0,0]]]}},
     {"properties":{"iso_a2":"YY","name":null},"geometry":{"type":"Polygon",
      "coordinates":[[[10.0,20.0,300.0],[5],[],[11,21,1,2]],[]]}})"));
-  EXPECT_EQ(s.country_names.size(), 1u);
-  EXPECT_EQ(s.country_names.at("XX"), "Second");
-  EXPECT_EQ(s.rings.n, Ints({1, 2, 0}));
-  EXPECT_EQ(s.rings.xs, Doubles({0, 10, 11}));
-  EXPECT_EQ(s.rings.ys, Doubles({0, 20, 21}));
-  EXPECT_EQ(s.env_code, Texts{"yy"});  // no name is needed for an envelope
-  EXPECT_EQ(s.env_lo, Doubles({10, 20}));
+  EXPECT_EQ(s.countries.names.size(), 1u);
+  EXPECT_EQ(s.countries.names.at("XX"), "Second");
+  EXPECT_EQ(s.countries.rings.n, Ints({1, 2, 0}));
+  EXPECT_EQ(s.countries.rings.xs, Doubles({0, 10, 11}));
+  EXPECT_EQ(s.countries.rings.ys, Doubles({0, 20, 21}));
+  EXPECT_EQ(s.countries.envelope_code, Texts{"yy"});  // no name is needed for an envelope
+  EXPECT_EQ(s.countries.envelope_lo, Doubles({10, 20}));
 }
 
 // The embedded data: every record loads, every usable feature has an envelope and rings,
@@ -134,14 +139,15 @@ TEST(EmbeddedState, EveryRecordLoadsAndNoEdgeSpansMoreThan180Degrees) {
   const State& s = state();
   const std::string_view countries = countries_json();
   EXPECT_EQ(s.airports.size(), occurrences(airports_json(), "\"iata\""));
-  EXPECT_EQ(s.all_airports->size(), s.airports.size());
+  EXPECT_EQ(s.airport_indexes.all->size(), s.airports.size());
   const size_t features = occurrences(countries, "\"type\":\"Feature\"");
-  EXPECT_EQ(s.feature_ring0.size(), features);
-  EXPECT_EQ(s.env_code.size(), features - occurrences(countries, "\"iso_a2\":\"-99\"") -
-                                   occurrences(countries, "\"iso_a2\":\"\"") -
-                                   occurrences(countries, "\"iso_a2\":null"));
-  for (const int64_t f : s.env_feature) EXPECT_GT(s.feature_rings[f], 0);
-  const Rings& rings = s.rings;
+  EXPECT_EQ(s.countries.first_ring.size(), features);
+  EXPECT_EQ(s.countries.envelope_code.size(), features -
+                                                  occurrences(countries, "\"iso_a2\":\"-99\"") -
+                                                  occurrences(countries, "\"iso_a2\":\"\"") -
+                                                  occurrences(countries, "\"iso_a2\":null"));
+  for (const int64_t f : s.countries.envelope_feature) EXPECT_GT(s.countries.ring_count[f], 0);
+  const Rings& rings = s.countries.rings;
   for (int64_t r = 0; r < rings.size(); ++r) {
     for (int64_t i = 0, b = rings.first[r], cnt = rings.n[r]; i < cnt; ++i) {
       ASSERT_LE(std::fabs(rings.xs[b + i] - rings.xs[b + (i == 0 ? cnt : i) - 1]), 180.0) << r;

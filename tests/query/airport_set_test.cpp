@@ -110,7 +110,10 @@ TEST(AirportSet, MissingCodesAreAlwaysUtf8) {
   }
 }
 
-TEST(AirportSet, ManyUnknownCodesAreListedOnce) {
+// Regression: the codes already seen were kept as views into the list of missing codes, and
+// dangled when that list grew; repeats after the growth were then listed again (or read freed
+// memory).
+TEST(AirportSet, UnknownCodesRepeatedAfterTheMissingListGrewAreListedOnce) {
   std::string codes;
   for (int j = 0; j < 400000; ++j) codes += " U" + std::to_string(1000000 + j % 200000);
   const int64_t h = make_set(codes.substr(1));
@@ -133,7 +136,7 @@ TEST(SetNearest, MatchesABruteForceScanOfTheMembers) {
                                  {90.0, 0.0}, {-90.0, 0.0}, {-17.0, 179.99}, {46.93, 28.93}}) {
     std::vector<std::pair<double, int32_t>> all;  // nearest first, ties to the smaller id
     for (const int32_t id : set.member_ids) {
-      all.emplace_back(haversine(lat, lng, s.ap_lat[id], s.ap_lng[id]), id);
+      all.emplace_back(haversine(lat, lng, s.airports.lat[id], s.airports.lng[id]), id);
     }
     std::sort(all.begin(), all.end());
     for (const char* country : {static_cast<const char*>(nullptr), "US", "fr", "Fj", "nZ"}) {
@@ -143,9 +146,9 @@ TEST(SetNearest, MatchesABruteForceScanOfTheMembers) {
         for (const int64_t limit : {int64_t{1}, int64_t{3}, INT64_MAX}) {
           std::vector<std::string> want;
           for (const auto& [d, id] : all) {
-            if ((!country || s.ap_country_lower[id] == key) &&
+            if ((!country || s.airports.country_lower[id] == key) &&
                 (bound < 0 || d <= bound) && static_cast<int64_t>(want.size()) < limit) {
-              want.push_back(lower(s.ap_country[id] + "." + s.ap_iata[id]) + " " +
+              want.push_back(lower(s.airports.country[id] + "." + s.airports.iata[id]) + " " +
                              testing::PrintToString(d));
             }
           }
@@ -203,7 +206,7 @@ TEST(SetResolve, ChoosesByRule) {
   const auto line = [&s](double lat, double lng, const std::string& code, const char* how,
                          const std::string& why) {
     const int64_t id = s.airport_id(upper(code.substr(3)));
-    const double km = haversine(lat, lng, s.ap_lat[id], s.ap_lng[id]);
+    const double km = haversine(lat, lng, s.airports.lat[id], s.airports.lng[id]);
     return std::vector{code + " " + testing::PrintToString(km) + " " + how + " " + why};
   };
   const double lat = 48.8566, lng = 2.3522;  // central Paris

@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "api/airport_object.h"
+#include "query/airport_object.h"
 #include "query/gantrix_ext.h"
 #include "tests/support/test_support.h"
 
@@ -45,19 +45,19 @@ TEST(Lookup, KnownPlaces) {
     }
     const int64_t id = s.airport_id(upper(code.substr(3)));
     ASSERT_GE(id, 0) << got;
-    EXPECT_EQ(code.substr(0, 3) + s.ap_country_lower[id], p.served_by + "." + p.served_by);
+    EXPECT_EQ(code.substr(0, 3) + s.airports.country_lower[id], p.served_by + "." + p.served_by);
     EXPECT_EQ(got, "{\"code\":\"" + code + "\",\"name\":\"" + display_name(s, id) + "\"}");
     if (std::string(p.what).find(", ") != std::string::npos) {
       EXPECT_EQ(member(got, "name"), p.what);
     }
     if (p.served_by != p.country) {  // borrowed: the nearest of all
-      EXPECT_EQ(id, s.all_airports->nearest_one(p.lat, p.lng, std::nullopt));
+      EXPECT_EQ(id, s.airport_indexes.all->nearest_one(p.lat, p.lng, std::nullopt));
     }
     // No airport of the serving country is nearer.
-    const double km = haversine(p.lat, p.lng, s.ap_lat[id], s.ap_lng[id]);
+    const double km = haversine(p.lat, p.lng, s.airports.lat[id], s.airports.lng[id]);
     for (size_t j = 0; j < s.airports.size(); ++j) {
-      if (s.ap_country_lower[j] != p.served_by) continue;
-      EXPECT_GE(haversine(p.lat, p.lng, s.ap_lat[j], s.ap_lng[j]), km) << s.ap_iata[j];
+      if (s.airports.country_lower[j] != p.served_by) continue;
+      EXPECT_GE(haversine(p.lat, p.lng, s.airports.lat[j], s.airports.lng[j]), km) << s.airports.iata[j];
     }
   }
 }
@@ -101,9 +101,7 @@ TEST(Coordinates, BothSidesOfTheAntimeridianAnswerAlike) {
 }
 
 TEST(Airport, CodeIsTrimmedAndCaseFolded) {
-  std::string jfk = "{";
-  append_airport_fields(jfk, state(), state().airport_id("JFK"));
-  jfk += "}";
+  const std::string jfk = "{" + std::string(airport_fields(state(), state().airport_id("JFK"))) + "}";
   EXPECT_TRUE(jfk.starts_with(R"({"code":"us.jfk","iata":"JFK","name":)")) << jfk;
   for (const auto& [code, want] :
        {std::pair<const char*, std::string>{"JFK", jfk}, {" jFk", jfk}, {"\tjfk\n", jfk},
@@ -124,9 +122,7 @@ TEST(AirportObject, DisplayNameFallsBackToNameAndCode) {
   const char* want[] = {"Alphaville, Aland", "Bravo, Aland", "Charlie Strip, Aland",
                         "Deltaton, ZZ", "Echoville, Aland"};
   for (int64_t id = 0; id < 5; ++id) EXPECT_EQ(display_name(s, id), want[id]) << id;
-  std::string fields;
-  append_airport_fields(fields, s, 2);
-  EXPECT_EQ(fields,
+  EXPECT_EQ(airport_fields(s, 2),
             R"("code":"aa.ccc","iata":"CCC","name":"Charlie Strip, Aland","airport_name":)"
             R"("Charlie Strip","city":"","country":"aa","lat":1.0,"lng":-2.5)");
 }

@@ -10,8 +10,13 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/oracles.h"
+
 namespace Gantrix {
 namespace {
+
+using test::Hits;
+using test::nearest;
 
 constexpr double kHalfCircumference = std::numbers::pi * EARTH_RADIUS_KM;
 
@@ -97,7 +102,7 @@ TEST(AirportIndex, NearestAgreesWithBruteForce) {
       for (size_t j = 0; j < all.size() && static_cast<int64_t>(j) < k; ++j) {
         want.d.push_back(all[j].first), want.i.push_back(all[j].second);
       }
-      const Hits got = index.nearest(lat, lng, k, max_km);
+      const Hits got = nearest(index, lat, lng, k, max_km);
       ASSERT_EQ(got.i, want.i);
       ASSERT_EQ(got.d, want.d);
       ASSERT_EQ(index.nearest_one(lat, lng, max_km), all.empty() ? -1 : all[0].second);
@@ -110,7 +115,7 @@ TEST(AirportIndex, AirportAtTheAntipodeSortsLast) {
   const double lat = -50.06, lng = -97.27;  // rounds the haversine term past 1
   const std::vector<double> lats{-lat, 10, -lat, -20}, lngs{lng + 180.0, 10, lng + 180.0, -90};
   const AirportIndex index(lats, lngs, {3, 2, 1, 0});
-  const Hits h = index.nearest(lat, lng, INT64_MAX, std::nullopt);
+  const Hits h = nearest(index, lat, lng, INT64_MAX, std::nullopt);
   ASSERT_EQ(h.i, (std::vector<int64_t>{3, 1, 0, 2}));
   EXPECT_NEAR(h.d[3], kHalfCircumference, 1e-6);
   EXPECT_EQ(h.d[2], h.d[3]);
@@ -136,7 +141,7 @@ TEST(AirportIndex, LatitudesPastThePolesStillGiveTheNearest) {
       all.emplace_back(haversine(lat, lng, lats[id], lngs[id]), id);
     std::sort(all.begin(), all.end(), before);
     for (int64_t k = 1; k <= 6; ++k) {
-      const Hits h = index.nearest(lat, lng, k, std::nullopt);
+      const Hits h = nearest(index, lat, lng, k, std::nullopt);
       ASSERT_EQ(h.i.size(), static_cast<size_t>(k));
       for (int64_t j = 0; j < k; ++j)
         EXPECT_EQ(h.i[j], all[j].second) << lat << "," << lng << " k " << k;
@@ -159,27 +164,10 @@ TEST(AirportIndex, AirportsCrowdingAtEverSmallerScales) {
     std::vector<std::pair<double, int64_t>> all;
     for (const int32_t id : ids) all.emplace_back(haversine(lat, lng, lats[id], lngs[id]), id);
     std::sort(all.begin(), all.end());
-    const Hits h = index.nearest(lat, lng, 3, std::nullopt);
+    const Hits h = nearest(index, lat, lng, 3, std::nullopt);
     ASSERT_EQ(h.i.size(), 3u);
     for (size_t j = 0; j < 3; ++j) EXPECT_EQ(h.i[j], all[j].second) << lat << "," << lng;
   }
-}
-
-// Results of up to eight hits live in place, longer ones on the heap; both read the same.
-TEST(SmallVector, KeepsValuesAcrossTheMoveToTheHeap) {
-  SmallVector<int64_t, 8> v;
-  std::vector<int64_t> want;
-  for (int64_t j = 0; j < 20; ++j) {
-    v.push_back(j * j);
-    want.push_back(j * j);
-    ASSERT_TRUE(v == want);
-    const SmallVector<int64_t, 8> copy = v;
-    ASSERT_TRUE(copy == v);
-  }
-  v.clear();
-  EXPECT_TRUE(v.empty());
-  v.push_back(7);
-  EXPECT_TRUE(v == std::vector<int64_t>{7});
 }
 
 }  // namespace

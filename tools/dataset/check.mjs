@@ -227,7 +227,7 @@ for (const [what, lng, lat, want] of places) {
   check(got === want, `${what} (${lng}, ${lat}): got ${got}, want ${want}`);
 }
 
-// ---- real places, answered the way the library answers a query: a few fixed
+// ---- real places, answered as the library does (query/country_rules.h): a few fixed
 // boxes first; then the outlines, where features coded -99 take no part (the
 // library indexes no outline without an ISO code); then 16 probes (north,
 // then clockwise) at each of six growing radii, first hit wins; then the

@@ -1,5 +1,6 @@
 // Module constants shared by the loaders, the indexes and the queries. They are compile-time
-// values, so the one-time start-up has nothing to compute for them.
+// values, so no start-up has to compute them. The rules of country resolution are in
+// query/country_rules.h.
 #pragma once
 
 #include <array>
@@ -19,20 +20,5 @@ inline constexpr int NODE_SIZE = 6;
 inline constexpr std::array<double, 23> POW10 = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
-// Probe radii in degrees, nearest first.
-inline constexpr std::array<double, 6> RADII = {0.05, 0.1, 0.2, 0.5, 1.0, 2.0};
-
-// Probe directions as (latitude step, longitude step) pairs: north, then clockwise.
-// clang-format off
-inline constexpr std::array<double, 32> DIRECTIONS = {
-    1.0,   0.0,    0.92,  0.38,   0.71,  0.71,   0.38,  0.92,
-    0.0,   1.0,    -0.38, 0.92,   -0.71, 0.71,   -0.92, 0.38,
-    -1.0,  0.0,    -0.92, -0.38,  -0.71, -0.71,  -0.38, -0.92,
-    0.0,   -1.0,   0.38,  -0.92,  0.71,  -0.71,  0.92,  -0.38};
-// clang-format on
-
-// How far (km) a country without airports may borrow a neighbour's.
-inline constexpr std::array<double, 3> NEARBY_RADII = {2000.0, 3000.0, 4000.0};
 
 }  // namespace Gantrix

@@ -1,4 +1,4 @@
-#include "api/result_text.h"
+#include "core/result_text.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -37,9 +37,7 @@ char* ResultText::room(size_t extra) {
 
 void ResultText::assign(std::string_view text) {
   size_ = 0;
-  char* w = room(text.size());
-  if (!text.empty()) std::memcpy(w, text.data(), text.size());
-  commit(w + text.size());
+  append(text);
 }
 
 char* ResultText::release() noexcept {

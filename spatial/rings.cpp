@@ -1,8 +1,8 @@
-#include "data/rings.h"
+#include "spatial/rings.h"
 
 #include <algorithm>
 
-#include "api/constants.h"
+#include "core/constants.h"
 
 namespace Gantrix {
 

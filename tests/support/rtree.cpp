@@ -1,4 +1,4 @@
-#include "spatial/rtree.h"
+#include "tests/support/rtree.h"
 
 #include <algorithm>
 #include <cmath>

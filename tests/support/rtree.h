@@ -1,3 +1,6 @@
+// The envelope tree of the reference country walk in tests/support/oracles.h (the library
+// itself answers from the ring grid and the cells).
+//
 // A static, bulk-loaded R-tree in flat parallel arrays: sort-tile-recursive packing with
 // fan-out NODE_SIZE, nodes numbered in creation order (leaves first, the root last).
 //
@@ -10,7 +13,7 @@
 #include <span>
 #include <vector>
 
-#include "api/constants.h"
+#include "core/constants.h"
 
 namespace Gantrix {
 

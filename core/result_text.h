@@ -1,8 +1,10 @@
-// A result text kept in a block from the C allocator, so an exported call can hand the block
-// itself to the caller instead of copying the text into a new one.
+// The one result type of every operation: a text kept in a block from the C allocator, so an
+// exported call hands the block itself to the caller instead of copying the text again.
 #pragma once
 
 #include <cstddef>
+#include <cstring>
+#include <string>
 #include <string_view>
 
 namespace Gantrix {
@@ -10,7 +12,10 @@ namespace Gantrix {
 class ResultText {
  public:
   ResultText() = default;
-  ResultText(std::string_view text) { assign(text); }  // NOLINT: texts convert implicitly
+  // Texts convert implicitly, so an operation can return any of them.
+  ResultText(std::string_view text) { assign(text); }    // NOLINT
+  ResultText(const char* text) { assign(text); }         // NOLINT
+  ResultText(const std::string& text) { assign(text); }  // NOLINT
   ResultText& operator=(std::string_view text) {
     assign(text);
     return *this;
@@ -26,6 +31,16 @@ class ResultText {
   char* room(size_t extra);
   // The text now ends at `end`, within the room last handed out.
   void commit(const char* end) { size_ = static_cast<size_t>(end - data_); }
+  void append(std::string_view text) {
+    char* w = room(text.size());
+    if (!text.empty()) std::memcpy(w, text.data(), text.size());
+    commit(w + text.size());
+  }
+  void push_back(char c) {
+    char* w = room(1);
+    *w = c;
+    commit(w + 1);
+  }
 
   [[nodiscard]] std::string_view view() const { return {data_ == nullptr ? "" : data_, size_}; }
   friend bool operator==(const ResultText& a, std::string_view b) { return a.view() == b; }

@@ -1,10 +1,11 @@
-#include "data/rings.h"
+#include "spatial/rings.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 
+#include "tests/support/oracles.h"
 #include "tests/support/test_support.h"
 
 namespace Gantrix {
@@ -75,6 +76,53 @@ TEST(Rings, BandOfAnyLatitudeListsEveryEdgeReachingIt) {
       }
     }
   }
+}
+
+// The banded ring test against a plain crossing number over every edge, on rings with
+// repeated latitudes, self-crossings and points on vertices and edges, where parity rules and
+// a missing or doubled band entry would show.
+TEST(Rings, ContainsAgreesWithAPlainCrossingNumber) {
+  std::mt19937_64 rng(20261207);
+  std::uniform_int_distribution<int> grid(-20, 20);
+  std::uniform_real_distribution<double> coord(-20.0, 20.0);
+  Rings rings;
+  size_t inside = 0, checked = 0;
+  for (int r = 0; r < 300; ++r) {
+    std::vector<double> xs, ys;
+    const int cnt = 3 + static_cast<int>(rng() % 60);
+    for (int j = 0; j < cnt; ++j) {
+      // Whole degrees often, so latitudes repeat and queries meet vertices exactly.
+      const bool snap = rng() % 2 == 0;
+      xs.push_back(snap ? grid(rng) : coord(rng));
+      ys.push_back(snap ? grid(rng) : coord(rng));
+    }
+    rings.add(xs, ys);
+    for (int q = 0; q < 200; ++q) {
+      double x = coord(rng), y = coord(rng);
+      const int v = static_cast<int>(rng() % static_cast<uint64_t>(cnt));
+      switch (q % 4) {
+        case 0:  // a vertex
+          x = xs[v], y = ys[v];
+          break;
+        case 1: {  // on an edge
+          const int w = v == 0 ? cnt - 1 : v - 1;
+          x = (xs[v] + xs[w]) / 2, y = (ys[v] + ys[w]) / 2;
+          break;
+        }
+        case 2:  // whole degrees
+          x = grid(rng), y = grid(rng);
+          break;
+        default:
+          break;
+      }
+      SCOPED_TRACE(testing::Message() << "ring " << r << " at " << x << "," << y);
+      const bool want = test::crossing_number(rings, r, x, y);
+      ASSERT_EQ(rings.contains(r, x, y), want);
+      inside += want ? 1 : 0;
+      ++checked;
+    }
+  }
+  EXPECT_GT(inside, checked / 10);  // the rings hold a fair share of the points
 }
 
 }  // namespace

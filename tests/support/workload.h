@@ -61,7 +61,7 @@ inline std::vector<Point> mixed_points(const std::vector<double>& lats,
 // The host workload: 100,000 points, half near real airports, half anywhere.
 inline const std::vector<Point>& workload() {
   static const auto points =
-      mixed_points(Gantrix::state().ap_lat, Gantrix::state().ap_lng, 100000, 0x6A7217);
+      mixed_points(Gantrix::state().airports.lat, Gantrix::state().airports.lng, 100000, 0x6A7217);
   return points;
 }
 

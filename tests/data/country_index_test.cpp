@@ -1,22 +1,24 @@
-// The ring index and the cells behind the country search must answer exactly as the plain
-// walk over the envelope tree does, point for point and probe for probe.
+// The ring grid and the cells behind the country search must answer exactly as the plain
+// walk over an envelope tree with a crossing-number ring test does, point for point and
+// probe for probe.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
 
-#include "api/constants.h"
+#include "core/constants.h"
+#include "query/country_rules.h"
+#include "query/point_in_country.h"
 #include "spatial/country_cells.h"
-#include "spatial/point_in_country.h"
+#include "tests/support/oracles.h"
 
 namespace Gantrix {
 namespace {
 
 std::optional<std::string_view> walk_exact(const State& s, double lat, double lng) {
-  if (s.country_tree.root < 0) return std::nullopt;
-  const int64_t e = exact_in(s, s.country_tree.root, -1, lng, lat);
-  if (e < 0) return std::nullopt;
-  return s.env_code[e];
+  static const test::EnvelopeWalk walk(state().countries);
+  EXPECT_EQ(&s, &state());
+  return walk.code_at(lng, lat);
 }
 
 std::optional<std::string_view> walk_find(const State& s, double lat, double lng) {
@@ -42,10 +44,11 @@ TEST(CountryIndex, AgreesWithTheEnvelopeWalkOnTheEmbeddedData) {
       lat = std::asin(2.0 * unit(rng) - 1.0) / DEG;
       lng = unit(rng) * 360.0 - 180.0;
     } else {  // near a ring vertex, where borders and coasts are decided
-      const size_t p = static_cast<size_t>(unit(rng) * static_cast<double>(s.rings.xs.size()));
+      const size_t p =
+          static_cast<size_t>(unit(rng) * static_cast<double>(s.countries.rings.xs.size()));
       const double spread = i % 3 == 1 ? 1e-3 : 1.5;
-      lat = std::clamp(s.rings.ys[p] + (unit(rng) - 0.5) * spread, -90.0, 90.0);
-      lng = std::clamp(s.rings.xs[p] + (unit(rng) - 0.5) * spread, -180.0, 180.0);
+      lat = std::clamp(s.countries.rings.ys[p] + (unit(rng) - 0.5) * spread, -90.0, 90.0);
+      lng = std::clamp(s.countries.rings.xs[p] + (unit(rng) - 0.5) * spread, -180.0, 180.0);
     }
     SCOPED_TRACE(testing::Message() << lat << ", " << lng);
     ASSERT_EQ(country_exact(s, lat, lng), walk_exact(s, lat, lng));
@@ -55,8 +58,8 @@ TEST(CountryIndex, AgreesWithTheEnvelopeWalkOnTheEmbeddedData) {
 
 TEST(CountryIndex, AgreesOnRingVerticesExactly) {
   const State& s = state();
-  for (size_t p = 0; p < s.rings.xs.size(); p += 7) {
-    const double lat = s.rings.ys[p], lng = s.rings.xs[p];
+  for (size_t p = 0; p < s.countries.rings.xs.size(); p += 7) {
+    const double lat = s.countries.rings.ys[p], lng = s.countries.rings.xs[p];
     ASSERT_EQ(country_exact(s, lat, lng), walk_exact(s, lat, lng)) << lat << ", " << lng;
   }
 }
@@ -65,7 +68,7 @@ TEST(CountryIndex, AgreesOnRingVerticesExactly) {
 // corners (the corners on its far sides just inside it).
 TEST(CountryIndex, FixedCellsAnswerAsTheWalkDoes) {
   const State& s = state();
-  const CountryCells& cells = s.country_cells;
+  const CountryCells& cells = s.countries.cells;
   ASSERT_FALSE(cells.cells.empty());
   constexpr double kStep = 1.0 / CountryCells::PER_DEGREE, kIn = 1e-9;
   size_t fixed = 0;
@@ -76,7 +79,8 @@ TEST(CountryIndex, FixedCellsAnswerAsTheWalkDoes) {
     const double x0 = -180.0 + static_cast<double>(c % CountryCells::W) * kStep;
     const double y0 = -90.0 + static_cast<double>(c / CountryCells::W) * kStep;
     const std::optional<std::string_view> want =
-        e >= 0 ? std::optional<std::string_view>(s.env_code[static_cast<size_t>(e)]) : std::nullopt;
+        e >= 0 ? std::optional<std::string_view>(s.countries.envelope_code[static_cast<size_t>(e)])
+               : std::nullopt;
     const double xs[] = {x0, x0 + kStep / 2, x0 + kStep - kIn},
                  ys[] = {y0, y0 + kStep / 2, y0 + kStep - kIn};
     for (const double x : xs) {

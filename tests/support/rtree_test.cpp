@@ -1,4 +1,4 @@
-#include "spatial/rtree.h"
+#include "tests/support/rtree.h"
 
 #include <gtest/gtest.h>
 
@@ -63,8 +63,8 @@ TEST(RTree, TwoDimensionalGridTilesIntoSlabs) {
 }
 
 // A large tree: full nodes except the last of each level, levels bottom up, contiguous
-// child lists. (Node boxes and the use of every entry are pinned by the searches that run on
-// trees: nearest against brute force, and the country index against the tree walk.)
+// child lists. (Node boxes and the use of every entry are pinned by the country index test,
+// whose reference walk runs on this tree.)
 TEST(RTree, LargeTreeFillsEveryLevel) {
   std::mt19937_64 rng(7);
   std::uniform_real_distribution<double> u(-1, 1);

@@ -1,0 +1,74 @@
+// A second index over rings: a point then meets only the rings whose own box holds it,
+// instead of every ring of every envelope that holds it (the envelopes of countries spanning
+// the antimeridian cover whole bands). Ring boxes are widened by MARGIN in longitude, as the
+// ring test is. The boxes are listed in a grid of one-degree cells, each cell naming every
+// box that overlaps it.
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "spatial/rings.h"
+
+namespace Gantrix {
+
+class RingGrid {
+ public:
+  static constexpr int W = 360;
+  static constexpr int H = 180;
+
+  RingGrid() = default;
+  // Indexes the rings of `rings` for which keep(r) holds; rings without points contain
+  // nothing (and have no finite box) and are left out.
+  template <class Keep>
+  RingGrid(const Rings& rings, Keep&& keep) {
+    for (int64_t r = 0; r < rings.size(); ++r) {
+      if (rings.n[r] == 0 || !keep(r)) continue;
+      add_box(rings, r);
+    }
+    fill_cells();
+  }
+
+  [[nodiscard]] static int grid_x(double x) { return cell(x + 180.0, W); }
+  [[nodiscard]] static int grid_y(double y) { return cell(y + 90.0, H); }
+
+  // Calls f(box) for every box listed in the cell of (x, y) that holds the point.
+  template <class F>
+  void for_each_box_at(double x, double y, F&& f) const {
+    if (cell_start.empty()) return;
+    const int c = grid_y(y) * W + grid_x(x);
+    for (int32_t k = cell_start[c], end = cell_start[c + 1]; k < end; ++k) {
+      const int32_t p = cell_box[k];
+      const size_t b = static_cast<size_t>(p) * 2;
+      if (lo[b] <= x && x <= hi[b] && lo[b + 1] <= y && y <= hi[b + 1]) f(p);
+    }
+  }
+
+  [[nodiscard]] size_t size() const { return ring.size(); }
+  [[nodiscard]] size_t bytes() const {
+    return (ring.capacity() + cell_start.capacity() + cell_box.capacity()) * sizeof(int32_t) +
+           (lo.capacity() + hi.capacity()) * sizeof(double);
+  }
+
+  std::vector<int32_t> ring;        // per box: its ring
+  std::vector<double> lo;           // per box: min longitude, min latitude
+  std::vector<double> hi;           // per box: max longitude, max latitude
+  std::vector<int32_t> cell_start;  // per cell (row-major, then one more): into cell_box
+  std::vector<int32_t> cell_box;    // boxes, cell after cell
+
+ private:
+  // Clamped, so probes past the poles or the antimeridian land in the edge cells; rounding
+  // is monotonic, so a box that holds a point always lists itself in the point's cell.
+  static int cell(double v, int cells) {
+    const double f = std::floor(v);
+    if (!(f >= 0.0)) return 0;
+    if (f >= cells - 1) return cells - 1;
+    return static_cast<int>(f);
+  }
+  void add_box(const Rings& rings, int64_t r);
+  void fill_cells();
+};
+
+}  // namespace Gantrix
