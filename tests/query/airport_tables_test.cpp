@@ -32,7 +32,7 @@ const Tables& tables() {
 
 std::string answer(const State& s, double lat, double lng) {
   const Located loc = nearest_in_country(s, lat, lng);
-  return loc.index < 0 ? "none: " + loc.error : s.ap_iata[loc.index];
+  return loc.index < 0 ? "none: " + loc.error : s.airports.iata[loc.index];
 }
 
 TEST(AirportTables, TheDefaultTableIsPartOfTheFullOneRecordForRecord) {
@@ -40,13 +40,13 @@ TEST(AirportTables, TheDefaultTableIsPartOfTheFullOneRecordForRecord) {
   ASSERT_GT(sched.airports.size(), 3500u);
   ASSERT_GT(all.airports.size(), 8000u);
   for (size_t i = 0; i < sched.airports.size(); ++i) {
-    const int64_t j = all.airport_id(sched.ap_iata[i]);
-    ASSERT_GE(j, 0) << sched.ap_iata[i];
-    EXPECT_EQ(sched.ap_name[i], all.ap_name[j]);
-    EXPECT_EQ(sched.ap_city[i], all.ap_city[j]);
-    EXPECT_EQ(sched.ap_country[i], all.ap_country[j]);
-    EXPECT_EQ(sched.ap_lat[i], all.ap_lat[j]);
-    EXPECT_EQ(sched.ap_lng[i], all.ap_lng[j]);
+    const int64_t j = all.airport_id(sched.airports.iata[i]);
+    ASSERT_GE(j, 0) << sched.airports.iata[i];
+    EXPECT_EQ(sched.airports.name[i], all.airports.name[j]);
+    EXPECT_EQ(sched.airports.city[i], all.airports.city[j]);
+    EXPECT_EQ(sched.airports.country[i], all.airports.country[j]);
+    EXPECT_EQ(sched.airports.lat[i], all.airports.lat[j]);
+    EXPECT_EQ(sched.airports.lng[i], all.airports.lng[j]);
   }
   // The compiled-in table is one of the two.
   const size_t n = state().airports.size();
@@ -94,7 +94,7 @@ TEST(AirportTables, ACountryLeftWithoutServiceBorrowsANeighboursAirport) {
   const Located sched = nearest_in_country(tables().scheduled, lat, lng);
   ASSERT_GE(sched.index, 0) << sched.error;
   EXPECT_EQ(sched.country, "io");
-  EXPECT_NE(tables().scheduled.ap_country[sched.index], "IO");
+  EXPECT_NE(tables().scheduled.airports.country[sched.index], "IO");
   EXPECT_EQ(answer(tables().all, lat, lng), "NKW");
 }
 
