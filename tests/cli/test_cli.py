@@ -21,13 +21,20 @@ def run(*args, stdin=None):
 
 
 def batch(text, *options):
-    """Runs a batch from a file and from standard input, which must agree."""
+    """Runs a batch from a file and from standard input, on one thread and on several: all
+    must agree byte for byte."""
     with tempfile.NamedTemporaryFile("wb", suffix=".csv") as f:
         f.write(text)
         f.flush()
-        status, out, err = run("batch", *options, f.name)
+        status, out, err = run("batch", "--jobs", "1", *options, f.name)
+        for jobs in ["2", "3"]:
+            assert run("batch", "--jobs", jobs, *options, f.name) == (status, out, err), (jobs, text)
     assert run("batch", *options, "-", stdin=text) == (status, out, err), text
     return status, [json.loads(line) for line in out.splitlines()], err
+
+
+def header_note(line):
+    return "gantrix: line %d taken as a header (no number in its first two fields), not answered\n" % line
 
 
 class Subcommands(unittest.TestCase):
@@ -63,7 +70,7 @@ class Subcommands(unittest.TestCase):
             ([], 2, ""), (["locate", "1", "2"], 2, ""), (["find", "1"], 2, ""),
             (["find", "1", "2", "3"], 2, ""), (["find", "north", "2"], 2, ""),
             (["nearest", "1", "2"], 2, ""), (["batch", "--op", "airport"], 2, ""),
-            (["batch", "/nonexistent.csv"], 2, ""),
+            (["batch", "/nonexistent.csv"], 2, ""), (["batch", "--jobs", "0"], 2, ""),
         ]
         for args, status, out in cases:
             with self.subTest(args=args):
@@ -93,8 +100,8 @@ class Batch(unittest.TestCase):
     def test_rows_in_order_with_errors_named_by_line(self):
         text = (b'lat,lng,name\r\n48.8566,2.3522,"Paris, ""FR"""\r\n\r\n -33.86 , 151.21\r\n'
                 b"north,2\r\n91,0,x\r\n7\r\n\"48,2\r\n48.8566,2.3522,a,b\r\n-33.86,151.21,\xff\x01")
-        status, lines, _ = batch(text)
-        self.assertEqual(status, 1)
+        status, lines, err = batch(text)
+        self.assertEqual((status, err), (1, header_note(1)))
         self.assertEqual(lines, [
             {"line": 2, "id": 'Paris, "FR"', "result": self.paris},
             {"line": 4, "result": self.sydney},
@@ -107,17 +114,45 @@ class Batch(unittest.TestCase):
         ])
 
     def test_inputs(self):
-        cases = [  # (input, options, lines), each answered with status 0
-            (b"", [], []),
-            (b"latitude,longitude\n", [], []),
+        cases = [  # (input, options, lines, header line), each answered with status 0
+            (b"", [], [], None),
+            (b"latitude,longitude\n", [], [], 1),
             (b"48.8566,2.3522\n-33.86,151.21", [],
-             [{"line": 1, "result": self.paris}, {"line": 2, "result": self.sydney}]),
+             [{"line": 1, "result": self.paris}, {"line": 2, "result": self.sydney}], None),
             (b"\xef\xbb\xbflat,lng\r\n-33.86,151.21\r\n100,0\r\n", ["--op", "country"],
-             [{"line": 2, "result": "au"}, {"line": 3, "result": None}]),
+             [{"line": 2, "result": "au"}, {"line": 3, "result": None}], 1),
+            (b"\n  \nplace\n-33.86,151.21\n", [], [{"line": 4, "result": self.sydney}], 3),
+            # The first row is data whenever one of its first two fields reads as a number,
+            # in the syntax the arguments take too.
+            (b"+48.8566,+2.3522,Paris\n-33.86,151.21,Sydney\n", [],
+             [{"line": 1, "id": "Paris", "result": self.paris},
+              {"line": 2, "id": "Sydney", "result": self.sydney}], None),
+            ("48.8566\u00b0,2.3522\u00b0\n".encode(), [], [{"line": 1, "result": self.paris}], None),
         ]
-        for text, options, lines in cases:
+        for text, options, lines, header in cases:
             with self.subTest(text=text):
-                self.assertEqual(batch(text, *options), (0, lines, ""))
+                err = header_note(header) if header else ""
+                self.assertEqual(batch(text, *options), (0, lines, err))
+
+    def test_input_that_is_not_a_file(self):
+        with tempfile.TemporaryDirectory() as directory:
+            self.assertEqual(run("batch", directory), (2, "", "gantrix: %s is a directory\n" % directory))
+            d = os.open(directory, os.O_RDONLY)
+            self.addCleanup(os.close, d)
+            p = subprocess.run([CLI, "batch"], stdin=d, capture_output=True)
+            self.assertEqual((p.returncode, p.stderr), (2, b"gantrix: standard input is a directory\n"))
+
+    def test_ids_are_made_valid_utf8(self):
+        # Each ill-formed sequence becomes one U+FFFD, as Python's decoder does.
+        raw = [b"caf\xc3\xa9 \xf0\x9f\x98\x80", b"\xff\x01", b"\xe2\x82x", b"\xed\xa0\x80",
+               b"\xc0\xaf", b"\xf0\x9f\x98", b"\xf4\x90\x80\x80", b"a\x80\x80b"]
+        text = b"".join(b"48.8566,2.3522,%s\n" % r for r in raw)
+        with tempfile.NamedTemporaryFile("wb", suffix=".csv") as f:
+            f.write(text)
+            f.flush()
+            out = subprocess.run([CLI, "batch", f.name], capture_output=True).stdout
+        ids = [json.loads(line)["id"] for line in out.decode("utf-8").splitlines()]  # strict
+        self.assertEqual(ids, [r.decode("utf-8", "replace") for r in raw])
 
     @unittest.skipIf(os.environ.get("GANTRIX_SANITIZE"), "sanitizers hold freed memory back")
     def test_memory_stays_flat(self):
