@@ -3,8 +3,11 @@
 
 import json
 import os
+import random
+import resource
 import subprocess
 import tempfile
+import threading
 import unittest
 
 CLI = os.environ["GANTRIX_CLI"]
@@ -166,6 +169,174 @@ class Batch(unittest.TestCase):
 
         # 200,000 rows are 21 MB in and 26 MB out: holding either would show.
         self.assertLess(peak_kb(200_000) - peak_kb(1_000), 4096)
+
+
+class NumberSyntax(unittest.TestCase):
+    """One syntax for coordinates in arguments and in batch rows."""
+
+    SAME = [  # (spelling, the number it means)
+        ("+48.8566", "48.8566"), ("48.8566\u00b0", "48.8566"), (" +48.8566\u00b0 ", "48.8566"),
+        ("-33.86\u00b0", "-33.86"), ("4.88566e1", "48.8566"), ("1e-999", "0"), ("-1e-999", "0"),
+    ]
+    BAD = [  # (spelling, what is wrong: "not a number" or "out of range")
+        ("1e999", "out of range"), ("-1e999", "out of range"), ("inf", "out of range"),
+        ("nan", "is not a number"), ("+-1", "is not a number"), ("++1", "is not a number"),
+        ("48.85 \u00b0", "is not a number"), ("\u00b048.85", "is not a number"),
+        ("\u00b0", "is not a number"), ("+", "is not a number"), ("0x10", "is not a number"),
+        ("1,5", None),
+    ]
+
+    def test_spellings_of_one_number_give_its_answers(self):
+        for spelling, plain in self.SAME:
+            with self.subTest(spelling=spelling):
+                for command in ["find", "country"]:
+                    self.assertEqual(run(command, "--", spelling, spelling),
+                                     run(command, "--", plain, plain))
+                status, answer, _ = run("find", "--", plain, plain)
+                answer = json.loads(answer)
+                line = {"line": 1, "id": "x", **(answer if status else {"result": answer})}
+                row = ("%s,%s,x\n" % (spelling, spelling)).encode()
+                self.assertEqual(batch(row), (status, [line], ""))
+
+    def test_bad_numbers_are_named_alike_everywhere(self):
+        for spelling, problem in self.BAD:
+            if problem is None:
+                continue
+            with self.subTest(spelling=spelling):
+                for axis, args in [("latitude", [spelling, "2"]), ("longitude", ["48", spelling])]:
+                    status, out, err = run("find", "--", *args)
+                    self.assertEqual((status, out), (2, ""))
+                    self.assertIn("%s %s" % (axis, problem), err)
+                # Behind a data row, so that it is not taken as a header.
+                text = ("48,2\n%s,2\n48,%s\n" % (spelling, spelling)).encode()
+                status, lines, _ = batch(text)
+                self.assertEqual(status, 1)
+                self.assertEqual(lines[1:], [{"line": 2, "error": "latitude " + problem},
+                                             {"line": 3, "error": "longitude " + problem}])
+
+
+class LineLimit(unittest.TestCase):
+    LIMIT = 1 << 20
+
+    def test_lines_over_the_limit_are_rows_that_fail(self):
+        prefix = b"48.8566,2.3522,"
+        at_limit = prefix + b"x" * (self.LIMIT - len(prefix))
+        too_long = {"line": 2, "error": "line too long"}
+        cases = [  # (input, status, lines without their results)
+            (b"1,1\n" + at_limit + b"\n", 0, [{"line": 1}, {"line": 2, "id": at_limit[len(prefix):].decode()}]),
+            (b"1,1\n" + at_limit + b"y\n1,1", 1, [{"line": 1}, too_long, {"line": 3}]),
+            (b"1,1\n" + at_limit + b"\r\n", 1, [{"line": 1}, too_long]),  # the CR counts
+            (b"1,1\n" + b"," * (3 * self.LIMIT), 1, [{"line": 1}, too_long]),  # last, no newline
+            # Too long to tell whether it is a header: a row.
+            (b"y" * (self.LIMIT + 1) + b"\n\n1,1\n", 1, [{"line": 1, "error": "line too long"}, {"line": 3}]),
+        ]
+        for text, status, expected in cases:
+            with self.subTest(case=expected):
+                got_status, lines, err = batch(text)
+                self.assertEqual((got_status, err), (status, ""))
+                self.assertEqual([{k: v for k, v in line.items() if k != "result"} for line in lines], expected)
+
+    @unittest.skipIf(os.environ.get("GANTRIX_SANITIZE"), "sanitizers hold freed memory back")
+    def test_a_huge_line_is_never_held(self):
+        def limit_memory():  # so that a tool that holds the line fails fast, not the machine
+            resource.setrlimit(resource.RLIMIT_AS, (1 << 30, 1 << 30))
+
+        def feed(stream, head):
+            try:
+                stream.write(head)
+                for _ in range(100):
+                    stream.write(b"," * (1 << 20))
+                stream.write(b"\n48.8566,2.3522\n")
+                stream.close()
+            except BrokenPipeError:
+                pass
+
+        for head, jobs in [(b"", "1"), (b"48.8566,2.3522,", "2")]:  # commas; a long id
+            with self.subTest(head=head, jobs=jobs):
+                p = subprocess.Popen([CLI, "batch", "--jobs", jobs], stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, preexec_fn=limit_memory)
+                writer = threading.Thread(target=feed, args=(p.stdin, head))
+                writer.start()
+                out = p.stdout.read()
+                p.stdout.close()
+                _, status, usage = os.wait4(p.pid, 0)
+                writer.join()
+                p.returncode = status
+                lines = [json.loads(line) for line in out.splitlines()]
+                self.assertEqual((status, [line["line"] for line in lines]), (1 << 8, [1, 2]))
+                self.assertEqual(lines[0], {"line": 1, "error": "line too long"})
+                self.assertLess(usage.ru_maxrss, 64 << 10)
+
+
+class WriteErrors(unittest.TestCase):
+    """The batch stops at its first failed write, with status 1 and one message, while more
+    input is still on its way, even with SIGPIPE ignored (restore_signals=False passes on
+    Python's own SIG_IGN)."""
+
+    ROWS = b"48.8566,2.3522\n" * 3000  # less than a pipe holds: writing it never waits
+
+    def finish(self, p):
+        try:
+            status = p.wait(timeout=30)  # standard input still open
+        except subprocess.TimeoutExpired:
+            p.kill()
+            p.wait()
+            status = None
+        err = p.stderr.read()
+        for stream in [p.stdin, p.stderr]:
+            try:
+                stream.close()
+            except BrokenPipeError:
+                pass
+        return status, err.decode()
+
+    def send(self, p):
+        try:
+            p.stdin.write(self.ROWS)
+            p.stdin.flush()
+        except BrokenPipeError:
+            pass
+
+    def test_stops_at_a_full_device_and_a_closed_pipe(self):
+        for jobs in ["1", "2"]:
+            with self.subTest(jobs=jobs, output="/dev/full"), open("/dev/full", "wb") as full:
+                p = subprocess.Popen([CLI, "batch", "--jobs", jobs], stdin=subprocess.PIPE,
+                                     stdout=full, stderr=subprocess.PIPE)
+                self.send(p)
+                self.assertEqual(self.finish(p),
+                                 (1, "gantrix: cannot write the output: No space left on device\n"))
+            with self.subTest(jobs=jobs, output="closed pipe"):
+                p = subprocess.Popen([CLI, "batch", "--jobs", jobs], stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                     restore_signals=False)
+                self.send(p)
+                self.assertTrue(p.stdout.readline().startswith(b'{"line":1,'))
+                p.stdout.close()
+                self.send(p)
+                self.assertEqual(self.finish(p), (1, "gantrix: cannot write the output: Broken pipe\n"))
+
+
+class Jobs(unittest.TestCase):
+    def test_any_number_of_jobs_writes_the_same_bytes(self):
+        rng = random.Random(7)
+        kinds = [
+            lambda: "%.4f,%.4f" % (rng.uniform(-90, 90), rng.uniform(-180, 180)),
+            lambda: "%.2f,%.2f,id %d" % (rng.uniform(35, 60), rng.uniform(-10, 30), rng.randrange(9999)),
+            lambda: '+%.1f\u00b0,%.1f,"quoted, ""id"""' % (rng.uniform(0, 89), rng.uniform(-179, 179)),
+            lambda: "%d,x" % rng.randrange(100), lambda: "95,0", lambda: "", lambda: " \t",
+            lambda: '"unterminated,1', lambda: "1e999,2\r",
+        ]
+        rows = ["lat,lng,name"] + [rng.choice(kinds)() for _ in range(30_000)]
+        rows.insert(12_345, "," * ((1 << 20) + 1))
+        text = "\n".join(rows).encode()
+        outputs = {jobs: run("batch", "--jobs", jobs, "-", stdin=text) for jobs in ["1", "2", "4"]}
+        status, out, err = outputs["1"]
+        self.assertEqual((status, err), (1, header_note(1)))
+        for jobs, got in outputs.items():
+            self.assertEqual(got, outputs["1"], jobs)
+        # Every row once, in order: line numbers counted here, apart from the tool.
+        numbers = [i + 1 for i, row in enumerate(rows) if i > 0 and row.strip(" \t\r")]
+        self.assertEqual([json.loads(line)["line"] for line in out.splitlines()], numbers)
 
 
 if __name__ == "__main__":

@@ -57,7 +57,7 @@ CLI::Validator degrees_check(const std::string& axis) {
         }
         return {};
       },
-      "DEGREES");
+      "");
 }
 
 struct Point {
@@ -67,9 +67,11 @@ struct Point {
 void add_point(CLI::App* command, Point& point) {
   command->add_option("LAT", point.lat.text, "Latitude in degrees, negative south")
       ->required()
+      ->type_name("DEGREES")
       ->check(degrees_check("latitude"));
   command->add_option("LNG", point.lng.text, "Longitude in degrees, negative west")
       ->required()
+      ->type_name("DEGREES")
       ->check(degrees_check("longitude"));
 }
 
@@ -143,7 +145,8 @@ int main(int argc, char** argv) {
   batch
       ->add_option("-j,--jobs", batch_options.jobs,
                    "Threads answering rows (default: the number of cores)")
-      ->check(CLI::Range(1u, 1024u));
+      ->type_name("N")
+      ->check(CLI::Range(1u, 1024u).description(""));
   batch->add_option("FILE", batch_options.path, "CSV file, or - for standard input (the default)");
   batch->footer(
       "Writes one JSON line per row, in order: {\"line\":N,\"id\":\"...\",\"result\":ANSWER},\n"
