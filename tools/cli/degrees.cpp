@@ -37,4 +37,17 @@ Degrees read_degrees(std::string_view text, double& value) {
   return Degrees::ok;
 }
 
+std::string_view degrees_error(Degrees result, Axis axis) {
+  const bool lat = axis == Axis::latitude;
+  switch (result) {
+    case Degrees::ok:
+      break;
+    case Degrees::not_a_number:
+      return lat ? "latitude is not a number" : "longitude is not a number";
+    case Degrees::out_of_range:
+      return lat ? "latitude out of range" : "longitude out of range";
+  }
+  return {};
+}
+
 }  // namespace GantrixCli

@@ -14,4 +14,10 @@ enum class Degrees { ok, not_a_number, out_of_range };
 // for a double reads as zero, as it is.
 Degrees read_degrees(std::string_view text, double& value);
 
+enum class Axis { latitude, longitude };
+
+// What is wrong with a coordinate that read as `result`, e.g. "latitude out of range"; empty
+// when it read well. Rows and arguments say it in the same words.
+std::string_view degrees_error(Degrees result, Axis axis);
+
 }  // namespace GantrixCli

@@ -15,7 +15,6 @@
 namespace {
 
 using GantrixCli::Answer;
-using GantrixCli::Degrees;
 using GantrixCli::SetHandle;
 
 int print(Answer answer) {
@@ -43,19 +42,12 @@ struct Coordinate {
   }
 };
 
-CLI::Validator degrees_check(const std::string& axis) {
+CLI::Validator degrees_check(GantrixCli::Axis axis) {
   return CLI::Validator(
-      [axis](std::string& text) -> std::string {
+      [axis](std::string& text) {
         double ignored;
-        switch (GantrixCli::read_degrees(text, ignored)) {
-          case Degrees::ok:
-            return {};
-          case Degrees::not_a_number:
-            return axis + " is not a number";
-          case Degrees::out_of_range:
-            return axis + " out of range";
-        }
-        return {};
+        return std::string(
+            GantrixCli::degrees_error(GantrixCli::read_degrees(text, ignored), axis));
       },
       "");
 }
@@ -68,11 +60,11 @@ void add_point(CLI::App* command, Point& point) {
   command->add_option("LAT", point.lat.text, "Latitude in degrees, negative south")
       ->required()
       ->type_name("DEGREES")
-      ->check(degrees_check("latitude"));
+      ->check(degrees_check(GantrixCli::Axis::latitude));
   command->add_option("LNG", point.lng.text, "Longitude in degrees, negative west")
       ->required()
       ->type_name("DEGREES")
-      ->check(degrees_check("longitude"));
+      ->check(degrees_check(GantrixCli::Axis::longitude));
 }
 
 }  // namespace

@@ -89,22 +89,10 @@ bool RowAnswerer::row(const ChunkLine& line, std::string_view text, std::string&
   if (!well_formed) return fail(out, "unterminated quoted field");
   if (fields.size() < 2) return fail(out, "expected latitude,longitude");
   double lat = 0, lng = 0;
-  switch (read_degrees(fields[0], lat)) {
-    case Degrees::ok:
-      break;
-    case Degrees::not_a_number:
-      return fail(out, "latitude is not a number");
-    case Degrees::out_of_range:
-      return fail(out, "latitude out of range");
-  }
-  switch (read_degrees(fields[1], lng)) {
-    case Degrees::ok:
-      break;
-    case Degrees::not_a_number:
-      return fail(out, "longitude is not a number");
-    case Degrees::out_of_range:
-      return fail(out, "longitude out of range");
-  }
+  const Degrees lat_read = read_degrees(fields[0], lat);
+  if (lat_read != Degrees::ok) return fail(out, degrees_error(lat_read, Axis::latitude));
+  const Degrees lng_read = read_degrees(fields[1], lng);
+  if (lng_read != Degrees::ok) return fail(out, degrees_error(lng_read, Axis::longitude));
   const Answer answer(op_ == BatchOp::find ? gx_find(lat, lng) : gx_country_at(lat, lng));
   if (!answer) return fail(out, gx_error());
   const std::string_view json(answer.get());
