@@ -10,9 +10,10 @@ namespace GantrixCli {
 
 namespace {
 
-// Length of the ill-formed start of text (at least 1), or 0 when text starts with a
-// well-formed UTF-8 sequence. The ill-formed part is the longest prefix of a well-formed
-// sequence, or one byte: each becomes one U+FFFD, as Unicode recommends.
+// Length of the ill-formed start of text, or 0 when text starts with a well-formed UTF-8
+// sequence (its length is then stored in `length`). The ill-formed part is the longest
+// prefix of a well-formed sequence, or one byte: each becomes one U+FFFD, as Unicode
+// recommends.
 std::size_t ill_formed_utf8(std::string_view text, std::size_t& length) {
   const auto byte = [&](std::size_t k) {
     return k < text.size() ? static_cast<unsigned char>(text[k]) : 0u;
@@ -42,7 +43,8 @@ std::size_t ill_formed_utf8(std::string_view text, std::size_t& length) {
 }
 
 // text itself when it is valid UTF-8, else a copy in scratch with each ill-formed sequence
-// replaced by U+FFFD, so that every output line is a JSON text.
+// replaced by U+FFFD, so that every output line is a JSON text: the library's string writer
+// copies bytes from 0x80 up as they are.
 std::string_view valid_utf8(std::string_view text, std::string& scratch) {
   std::size_t i = 0;
   while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
