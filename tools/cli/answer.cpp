@@ -1,15 +1,15 @@
-#include "answer.hpp"
+#include "answer.h"
 
 #include <charconv>
 #include <stdexcept>
 
-namespace gantrix_cli {
+namespace GantrixCli {
 
-AirportSet::AirportSet(std::string_view comma_separated) {
+SetHandle::SetHandle(std::string_view comma_separated) {
   // The library separates codes with the unit separator, so commas become 0x1F.
   std::string codes(comma_separated);
   std::int64_t count = 1;
-  for (char &c : codes) {
+  for (char& c : codes) {
     if (c == ',') {
       c = '\x1f';
       ++count;
@@ -22,11 +22,11 @@ AirportSet::AirportSet(std::string_view comma_separated) {
     throw std::runtime_error("unexpected set handle: " + std::string(text));
 }
 
-AirportSet::~AirportSet() { Answer(gx_set_free(handle_)); }
+SetHandle::~SetHandle() { Answer(gx_set_free(handle_)); }
 
-std::string AirportSet::missing() const {
+std::string SetHandle::missing() const {
   Answer answer(gx_set_missing(handle_));
   return answer ? answer.get() : "[]";
 }
 
-}  // namespace gantrix_cli
+}  // namespace GantrixCli

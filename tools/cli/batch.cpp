@@ -1,232 +1,263 @@
-#include "batch.hpp"
+#include "batch.h"
 
+#include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string_view>
+#include <thread>
 #include <vector>
 
-#include "answer.hpp"
-#include "progress.hpp"
+#include "answer.h"
+#include "line_reader.h"
+#include "progress.h"
+#include "row_answerer.h"
 
-namespace gantrix_cli {
+namespace GantrixCli {
 
 namespace {
 
-// Splits one line into fields; quoted fields ("a,""b""") may not span lines. False on an
-// unterminated quote.
-bool split_csv(std::string_view line, std::vector<std::string> &fields) {
-  fields.clear();
-  fields.emplace_back();
-  bool quoted = false;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (quoted) {
-      if (c != '"') {
-        fields.back() += c;
-      } else if (i + 1 < line.size() && line[i + 1] == '"') {
-        fields.back() += '"';
-        ++i;
-      } else {
-        quoted = false;
+// Writes all of data to fd; false with errno set when a write fails. SIGPIPE may be ignored,
+// so a closed pipe shows here as EPIPE rather than ending the process.
+bool write_all(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t n = write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// Where the answered chunks go, in order: standard output and the progress bar.
+class Output {
+ public:
+  explicit Output(std::uint64_t progress_total) : progress_(progress_total) {}
+
+  // False when the write failed: it is reported, and the batch stops.
+  bool put(const Chunk& chunk) {
+    if (!write_all(STDOUT_FILENO, chunk.out)) {
+      std::fprintf(stderr, "gantrix: cannot write the output: %s\n", std::strerror(errno));
+      return false;
+    }
+    failed_ |= chunk.failed;
+    rows_ += chunk.lines.size();
+    bytes_read_ = chunk.bytes_read;
+    progress_.update(bytes_read_, rows_);
+    return true;
+  }
+  void finish() { progress_.finish(bytes_read_, rows_); }
+  bool failed() const { return failed_; }
+
+ private:
+  Progress progress_;
+  std::uint64_t rows_ = 0, bytes_read_ = 0;
+  bool failed_ = false;
+};
+
+// One thread reads, `jobs` threads answer, the calling thread writes. Chunks circulate
+// through a ring of 2 * jobs + 2 slots, so the reader runs at most that far ahead of the
+// writer, and memory stays bounded whatever the input's length.
+class Pipeline {
+ public:
+  Pipeline(int input, BatchOp op, unsigned jobs)
+      : input_(input), op_(op), jobs_(jobs), slots_(2 * jobs + 2), answered_(slots_.size()) {}
+
+  // Runs the batch; false when a write failed (the reader and workers are stopped).
+  bool run(Output& output, int& read_error) {
+    // A pipe that the writer makes readable to wake the reader; without one (no descriptor
+    // left), a stopped batch may wait for its next input.
+    int wake[2] = {-1, -1};
+    const bool can_wake = pipe2(wake, O_CLOEXEC) == 0;
+    std::thread reader([&] { read(wake[0]); });
+    std::vector<std::thread> workers;
+    if (any_rows()) {
+      // The library builds its State on first use, and only one thread may do that.
+      const Answer warm_up(gx_country_at(0, 0));
+      for (unsigned i = 0; i < jobs_; ++i) workers.emplace_back([this] { answer(); });
+    }
+    const bool written = write(output);
+    if (!written && can_wake) {
+      // The reader may be waiting for input that is slow to come: wake it.
+      [[maybe_unused]] const ssize_t ignored = ::write(wake[1], "", 1);
+    }
+    reader.join();
+    for (auto& worker : workers) worker.join();
+    if (can_wake) {
+      close(wake[0]);
+      close(wake[1]);
+    }
+    read_error = read_error_;
+    return written;
+  }
+
+ private:
+  // Waits for the first chunk: an input without rows needs neither the workers nor the
+  // library's State.
+  bool any_rows() {
+    std::unique_lock lock(mutex_);
+    answer_ready_.wait(lock, [&] { return read_ > 0 || input_done_; });
+    return read_ > 0;
+  }
+
+  std::size_t slot(std::uint64_t sequence) const { return sequence % slots_.size(); }
+
+  void read(int wake_fd) {
+    LineReader reader(input_, wake_fd);
+    for (std::uint64_t sequence = 0;; ++sequence) {
+      {
+        std::unique_lock lock(mutex_);
+        slot_free_.wait(lock, [&] { return stop_ || sequence < written_ + slots_.size(); });
+        if (stop_) return;
       }
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == ',') {
-      fields.emplace_back();
-    } else {
-      fields.back() += c;
-    }
-  }
-  return !quoted;
-}
-
-// Length of the well-formed UTF-8 sequence starting at text[i], or 0.
-std::size_t utf8_length(std::string_view text, std::size_t i) {
-  const auto byte = [&](std::size_t k) {
-    return i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0u;
-  };
-  const unsigned lead = byte(0);
-  std::size_t length = 0;
-  unsigned low = 0x80, high = 0xBF;  // the second byte's range excludes overlongs and surrogates
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (byte(1) < low || byte(1) > high) return 0;
-  for (std::size_t k = 2; k < length; ++k)
-    if (byte(k) < 0x80 || byte(k) > 0xBF) return 0;
-  return length;
-}
-
-// Appends text as a JSON string; bytes that are not UTF-8 become U+FFFD so every line stays JSON.
-void append_json_string(std::string &out, std::string_view text) {
-  out += '"';
-  for (std::size_t i = 0; i < text.size();) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x80) {
-      const std::size_t length = utf8_length(text, i);
-      if (length == 0) {
-        out += "\\ufffd";
-        ++i;
+      // The slot is the reader's alone until it is counted as read.
+      const bool more = reader.fill(slots_[slot(sequence)]);
+      std::lock_guard lock(mutex_);
+      if (!more) {
+        input_done_ = true;
+        read_error_ = reader.error();
       } else {
-        out.append(text.substr(i, length));
-        i += length;
+        read_ = sequence + 1;
       }
-      continue;
+      work_ready_.notify_all();
+      answer_ready_.notify_all();
+      if (!more) return;
     }
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", c);
-      out += escape;
-    } else {
-      out += static_cast<char>(c);
-    }
-    ++i;
   }
-  out += '"';
-}
 
-bool is_blank(std::string_view line) {
-  return line.find_first_not_of(" \t") == std::string_view::npos;
-}
+  void answer() {
+    RowAnswerer answerer(op_);
+    for (;;) {
+      std::uint64_t sequence;
+      {
+        std::unique_lock lock(mutex_);
+        work_ready_.wait(lock, [&] { return stop_ || taken_ < read_ || input_done_; });
+        if (stop_ || taken_ == read_) return;  // stopped, or nothing left to read
+        sequence = taken_++;
+      }
+      answerer.answer(slots_[slot(sequence)]);
+      std::lock_guard lock(mutex_);
+      answered_[slot(sequence)] = true;
+      answer_ready_.notify_all();
+    }
+  }
 
-// A whole field, surrounding blanks aside, read as a decimal number.
-bool parse_number(std::string_view field, double &value) {
-  const auto first = field.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return false;
-  field = field.substr(first, field.find_last_not_of(" \t") - first + 1);
-  const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), value);
-  return ec == std::errc{} && end == field.data() + field.size();
-}
+  bool write(Output& output) {
+    for (std::uint64_t sequence = 0;; ++sequence) {
+      const std::size_t s = slot(sequence);
+      {
+        std::unique_lock lock(mutex_);
+        answer_ready_.wait(lock,
+                           [&] { return answered_[s] || (input_done_ && sequence == read_); });
+        if (!answered_[s]) return true;  // every chunk written
+      }
+      const bool written = output.put(slots_[s]);
+      std::lock_guard lock(mutex_);
+      if (!written) {
+        stop_ = true;
+        work_ready_.notify_all();
+        slot_free_.notify_all();
+        return false;
+      }
+      answered_[s] = false;
+      written_ = sequence + 1;
+      slot_free_.notify_all();
+    }
+  }
 
-// The header is the first row, when none of its first two fields is a number.
-bool is_header(const std::vector<std::string> &fields) {
-  double ignored;
-  return !parse_number(fields[0], ignored) &&
-         (fields.size() < 2 || !parse_number(fields[1], ignored));
+  const int input_;
+  const BatchOp op_;
+  const unsigned jobs_;
+  std::vector<Chunk> slots_;
+  std::mutex mutex_;
+  std::condition_variable slot_free_, work_ready_, answer_ready_;
+  // Chunks counted from 0: read_ filled, taken_ given to a worker, written_ written.
+  std::uint64_t read_ = 0, taken_ = 0, written_ = 0;
+  std::vector<bool> answered_;  // per slot: answered, not yet written
+  bool input_done_ = false, stop_ = false;
+  int read_error_ = 0;
+};
+
+// The same work on the calling thread alone: no thread is started for --jobs 1.
+bool run_in_line(int input, BatchOp op, Output& output, int& read_error) {
+  LineReader reader(input);
+  RowAnswerer answerer(op);
+  Chunk chunk;
+  bool written = true;
+  while (written && reader.fill(chunk)) {
+    answerer.answer(chunk);
+    written = output.put(chunk);
+  }
+  read_error = reader.error();
+  return written;
 }
 
 // Input size for the progress bar, or 0 when none should be shown.
-std::uint64_t progress_total(FILE *input, const BatchOptions &options) {
-  struct stat info {};
+std::uint64_t progress_total(const struct stat& info, const BatchOptions& options) {
   if (options.quiet || options.path == "-" || !isatty(STDERR_FILENO) || isatty(STDOUT_FILENO) ||
-      fstat(fileno(input), &info) != 0 || !S_ISREG(info.st_mode))
+      !S_ISREG(info.st_mode))
     return 0;
   return static_cast<std::uint64_t>(info.st_size);
 }
 
-class Batch {
- public:
-  explicit Batch(BatchOp op) : op_(op) {}
-
-  // Writes the line for one row; returns false when the row failed.
-  bool row(std::uint64_t line_number, const std::vector<std::string> &fields, bool well_formed) {
-    out_.assign("{\"line\":").append(std::to_string(line_number));
-    if (fields.size() > 2) {
-      id_ = fields[2];
-      for (std::size_t i = 3; i < fields.size(); ++i) id_ += ',' + fields[i];
-      out_ += ",\"id\":";
-      append_json_string(out_, id_);
-    }
-    double lat = 0, lng = 0;
-    if (!well_formed) return fail("unterminated quoted field");
-    if (fields.size() < 2) return fail("expected latitude,longitude");
-    if (!parse_number(fields[0], lat)) return fail("latitude is not a number");
-    if (!parse_number(fields[1], lng)) return fail("longitude is not a number");
-
-    Answer answer(op_ == BatchOp::find ? gx_find(lat, lng) : gx_country_at(lat, lng));
-    if (!answer) return fail(gx_error());
-    if (is_error_document(answer.get())) {
-      // {"error":"..."} joins the line's own members: {"line":N,"error":"..."}.
-      out_ += ',';
-      out_ += answer.get() + 1;
-      return emit(false);
-    }
-    out_ += ",\"result\":";
-    out_ += answer.get();
-    out_ += '}';
-    return emit(true);
-  }
-
- private:
-  bool fail(std::string_view message) {
-    out_ += ",\"error\":";
-    append_json_string(out_, message);
-    out_ += '}';
-    return emit(false);
-  }
-
-  bool emit(bool ok) {
-    out_ += '\n';
-    std::fwrite(out_.data(), 1, out_.size(), stdout);
-    return ok;
-  }
-
-  BatchOp op_;
-  std::string out_, id_;  // reused, so memory stays flat however long the input
-};
-
 }  // namespace
 
-int run_batch(const BatchOptions &options) {
-  const bool from_stdin = options.path == "-";
-  FILE *input = from_stdin ? stdin : std::fopen(options.path.c_str(), "rb");
-  if (input == nullptr) {
-    std::fprintf(stderr, "gantrix: cannot open %s: %s\n", options.path.c_str(),
-                 std::strerror(errno));
-    return 2;
-  }
-  Progress progress(progress_total(input, options));
-  Batch batch(options.op);
-  std::vector<std::string> fields;
-  char *buffer = nullptr;
-  std::size_t capacity = 0;
-  std::uint64_t line_number = 0, rows = 0, bytes_read = 0;
-  bool seen_row = false, failed = false;
-  for (ssize_t length; (length = getline(&buffer, &capacity, input)) >= 0;) {
-    ++line_number;
-    bytes_read += static_cast<std::uint64_t>(length);
-    std::string_view line(buffer, static_cast<std::size_t>(length));
-    if (line.ends_with('\n')) line.remove_suffix(1);
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    if (line_number == 1 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);  // BOM
-    if (is_blank(line)) continue;
-    const bool well_formed = split_csv(line, fields);
-    if (!seen_row) {
-      seen_row = true;
-      if (well_formed && is_header(fields)) continue;
-    }
-    failed |= !batch.row(line_number, fields, well_formed);
-    progress.update(bytes_read, ++rows);
-  }
-  const bool read_error = std::ferror(input) != 0;
-  std::free(buffer);
-  if (!from_stdin) std::fclose(input);
-  progress.finish(bytes_read, rows);
-  if (read_error) {
-    std::fprintf(stderr, "gantrix: error reading %s\n", options.path.c_str());
-    return 2;
-  }
-  return failed ? 1 : 0;
+unsigned available_cores() {
+  cpu_set_t cpus;
+  if (sched_getaffinity(0, sizeof cpus, &cpus) == 0 && CPU_COUNT(&cpus) > 0)
+    return static_cast<unsigned>(CPU_COUNT(&cpus));
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores > 0 ? cores : 1;
 }
 
-}  // namespace gantrix_cli
+int run_batch(const BatchOptions& options) {
+  const bool from_stdin = options.path == "-";
+  const char* name = from_stdin ? "standard input" : options.path.c_str();
+  const int input = from_stdin ? STDIN_FILENO : open(options.path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (input < 0) {
+    std::fprintf(stderr, "gantrix: cannot open %s: %s\n", name, std::strerror(errno));
+    return 2;
+  }
+  struct stat info {};
+  int status = 0;
+  if (fstat(input, &info) != 0) {
+    std::fprintf(stderr, "gantrix: cannot read %s: %s\n", name, std::strerror(errno));
+    status = 2;
+  } else if (S_ISDIR(info.st_mode)) {
+    std::fprintf(stderr, "gantrix: %s is a directory\n", name);
+    status = 2;
+  } else {
+    Output output(progress_total(info, options));
+    int read_error = 0;
+    bool written;
+    if (options.jobs <= 1) {
+      written = run_in_line(input, options.op, output, read_error);
+    } else {
+      written = Pipeline(input, options.op, options.jobs).run(output, read_error);
+    }
+    if (!written) {
+      status = 1;
+    } else {
+      output.finish();
+      if (read_error != 0) {
+        std::fprintf(stderr, "gantrix: error reading %s: %s\n", name, std::strerror(read_error));
+        status = 2;
+      } else {
+        status = output.failed() ? 1 : 0;
+      }
+    }
+  }
+  if (!from_stdin) close(input);
+  return status;
+}
+
+}  // namespace GantrixCli

@@ -1,9 +1,9 @@
-#include "progress.hpp"
+#include "progress.h"
 
 #include <algorithm>
 #include <cstdio>
 
-namespace gantrix_cli {
+namespace GantrixCli {
 
 namespace {
 constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
@@ -40,4 +40,4 @@ void Progress::draw(std::uint64_t bytes_read, std::uint64_t rows,
   std::fflush(stderr);
 }
 
-}  // namespace gantrix_cli
+}  // namespace GantrixCli

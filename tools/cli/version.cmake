@@ -66,5 +66,5 @@ list(JOIN _gx_lines "\n" _gx_version)
 string(REPLACE "\\" "\\\\" _gx_version "${_gx_version}")
 string(REPLACE "\"" "\\\"" _gx_version "${_gx_version}")
 string(REPLACE "\n" "\\n" GANTRIX_CLI_VERSION_TEXT "${_gx_version}")
-configure_file("${CMAKE_CURRENT_SOURCE_DIR}/version.hpp.in"
-               "${CMAKE_CURRENT_BINARY_DIR}/generated/version.hpp" @ONLY)
+configure_file("${CMAKE_CURRENT_SOURCE_DIR}/version.h.in"
+               "${CMAKE_CURRENT_BINARY_DIR}/generated/version.h" @ONLY)

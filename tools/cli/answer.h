@@ -1,4 +1,4 @@
-// What the command line needs from the library: answers that free themselves and airport sets
+// What the command line needs from the library: answers that free themselves and set handles
 // that are released whatever path the caller takes.
 #pragma once
 
@@ -9,23 +9,24 @@
 
 #include "gantrix.h"
 
-namespace gantrix_cli {
+namespace GantrixCli {
 
 struct FreeText {
-  void operator()(char *text) const { gx_free(text); }
+  void operator()(char* text) const { gx_free(text); }
 };
 // One text returned by the library; null when the call failed (gx_error says why).
 using Answer = std::unique_ptr<char, FreeText>;
 
 inline bool is_error_document(std::string_view json) { return json.starts_with("{\"error\":"); }
 
-// An airport set built from a comma-separated list of codes, freed on destruction.
-class AirportSet {
+// The handle of a library set built from a comma-separated list of codes, freed on
+// destruction.
+class SetHandle {
  public:
-  explicit AirportSet(std::string_view comma_separated);  // throws std::runtime_error
-  ~AirportSet();
-  AirportSet(const AirportSet &) = delete;
-  AirportSet &operator=(const AirportSet &) = delete;
+  explicit SetHandle(std::string_view comma_separated);  // throws std::runtime_error
+  ~SetHandle();
+  SetHandle(const SetHandle&) = delete;
+  SetHandle& operator=(const SetHandle&) = delete;
 
   std::int64_t handle() const { return handle_; }
   // The codes that named no airport, as the library's JSON array.
@@ -35,4 +36,4 @@ class AirportSet {
   std::int64_t handle_;
 };
 
-}  // namespace gantrix_cli
+}  // namespace GantrixCli

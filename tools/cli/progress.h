@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cstdint>
 
-namespace gantrix_cli {
+namespace GantrixCli {
 
 class Progress {
  public:
@@ -22,4 +22,4 @@ class Progress {
   std::chrono::steady_clock::time_point last_draw_{};
 };
 
-}  // namespace gantrix_cli
+}  // namespace GantrixCli
