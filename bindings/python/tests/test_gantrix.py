@@ -176,8 +176,11 @@ class Threads(unittest.TestCase):
         self.addCleanup(s.close)
 
         def calls():
+            # Each thread also makes and frees sets of its own while the others query.
+            with gantrix.AirportSet(["LHR", "ORY", "XXX"]) as own:
+                mine = (len(own), own.missing, own.nearest(51.5, -0.12, limit=1)[0]["iata"])
             return ([(gantrix.country_at(*p), s.resolve(*p), s.nearest(*p, limit=2)) for p in POINTS],
-                    gantrix.find_many(POINTS, raise_errors=False, threads=2))
+                    gantrix.find_many(POINTS, raise_errors=False, threads=2), mine)
 
         expected = calls()
         results = [None] * 4  # a thread that raises leaves its None, failing the comparison
