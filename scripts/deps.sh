@@ -17,6 +17,7 @@ for extra in "$@"; do
           ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
             need+=(libclang-rt-14-dev) ;;
     valgrind) command -v valgrind >/dev/null || need+=(valgrind) ;;
+    node) command -v node >/dev/null || need+=(nodejs) ;;
     peers) [ -f /usr/include/geos_c.h ] || need+=(libgeos-dev)
            [ -d /usr/include/boost/geometry ] || need+=(libboost-dev)
            [ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev) ;;
