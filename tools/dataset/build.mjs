@@ -17,7 +17,7 @@ import * as topojson from "topojson-client";
 import { geoEquirectangular, geoArea } from "d3-geo";
 import { geoProject } from "d3-geo-projection";
 import isoCountries from "i18n-iso-countries";
-import { loadSource, dropDuplicates, dropSmall, simplify, LAND_TOLERANCE_M, COAST_TOLERANCE_M } from "./precise.mjs";
+import { loadSource, dropDuplicates, dropSmall, cutEnclaves, simplify, LAND_TOLERANCE_M, COAST_TOLERANCE_M } from "./precise.mjs";
 
 const here = dirname(fileURLToPath(import.meta.url));
 const repoRoot = join(here, "..", "..");
@@ -595,6 +595,7 @@ function buildPreciseOutlines(airports) {
   }
   dropDuplicates(src, log);
   dropSmall(src, airports, KEEP_AT, log);
+  cutEnclaves(src, log);
   const stats = simplify(src, log);
   if (stats.crossings.length) fail(`precise outlines: ${stats.crossings.length} crossings at borders left after repair`);
   const features = [];

@@ -195,6 +195,51 @@ export function dropSmall(features, airports, keepAt, log) {
   log(`  dropped ${islands} islands under ${ISLAND_MIN_KM2} km² and ${lakes} lakes under ${LAKE_MIN_KM2} km² that touch no other country; kept ${kept} small islands with an airport`);
 }
 
+// Some countries are drawn over their surroundings without a hole there (Lesotho over South
+// Africa, Kosovo over Serbia, Llívia over France). The library would still answer them by the
+// smaller ring, but two outlines would overlap: the enclosed outline becomes a hole of the
+// polygon around it. An outline is enclosed when every one of its points that the other
+// polygon does not share lies inside that polygon (even-odd over its rings).
+export function cutEnclaves(features, log) {
+  const polyBox = features.map((f) => f.polys.map((p) => bboxFlat(p[0])));
+  const pointSet = new Map();
+  const pointsOf = (fi, pi) => {
+    const k = `${fi}:${pi}`;
+    if (!pointSet.has(k)) {
+      const set = new Set();
+      for (const r of features[fi].polys[pi]) for (let i = 0; i < r.length; i += 2) set.add(key(r[i], r[i + 1]));
+      pointSet.set(k, set);
+    }
+    return pointSet.get(k);
+  };
+  const holes = [];
+  features.forEach((f, fi) =>
+    f.polys.forEach((p, pi) => {
+      const r = p[0], bb = polyBox[fi][pi];
+      features.forEach((g, gi) => {
+        if (gi === fi) return;
+        g.polys.forEach((q, qi) => {
+          const qb = polyBox[gi][qi];
+          if (bb[0] < qb[0] || bb[1] < qb[1] || bb[2] > qb[2] || bb[3] > qb[3]) return;
+          const shared = pointsOf(gi, qi);
+          let tested = 0;
+          for (let i = 0; i < r.length - 2; i += 2) {
+            if (shared.has(key(r[i], r[i + 1]))) continue;
+            let inside = false;
+            for (const ring of q) if (ringHas(ring, r[i], r[i + 1])) inside = !inside;
+            if (!inside) return;
+            if (++tested >= 8) break;
+          }
+          if (tested) holes.push([gi, qi, r, `${f.a3} in ${g.a3}`]);
+        });
+      });
+    }),
+  );
+  for (const [gi, qi, r] of holes) features[gi].polys[qi].push(r.slice());
+  log(`  enclosed outlines cut out of the polygon around them: ${holes.map((h) => h[3]).join(", ") || "none"}`);
+  return holes.length;
+}
+
 // ---------------------------------------------------------------------------
 // Topology-keeping simplification.
 

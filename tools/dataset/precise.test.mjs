@@ -2,7 +2,7 @@
 //   node --test tools/dataset/
 import { test } from "node:test";
 import assert from "node:assert/strict";
-import { simplify, crossings, dropDuplicates, dropSmall } from "./precise.mjs";
+import { simplify, crossings, dropDuplicates, dropSmall, cutEnclaves } from "./precise.mjs";
 
 const quiet = () => {};
 // Rings are flat [x0, y0, x1, y1, ...] in thousandths of a degree, closed.
@@ -106,4 +106,20 @@ test("small islands go unless an airport stands on them; lakes go unless shared"
   assert.equal(a[1][0][0], 30000);
   assert.equal(a[0].length, 2, "the lake goes, the enclave's hole stays");
   assert.equal(a[0][1][0], 5000);
+});
+
+test("an outline drawn over its surroundings becomes a hole there", () => {
+  const sq = (x, y, s) => ring([x, y, x + s, y, x + s, y + s, x, y + s]);
+  const cases = [
+    // [what, inner outline, is it cut out of the outer square?]
+    ["an enclave inside", sq(40, 40, 10), true],
+    ["an enclave touching the outer border", ring([0, 40, 10, 40, 10, 50, 0, 50]), true],
+    ["a neighbour outside", sq(200, 40, 10), false],
+    ["a neighbour overlapping the border", sq(95, 40, 10), false],
+  ];
+  for (const [what, inner, cut] of cases) {
+    const fs = [{ a3: "OUT", polys: [[sq(0, 0, 100)]] }, { a3: "IN", polys: [[inner]] }];
+    cutEnclaves(fs, quiet);
+    assert.equal(fs[0].polys[0].length, cut ? 2 : 1, what);
+  }
 });
