@@ -22,6 +22,7 @@ for extra in "$@"; do
     dask) for pkg in python3-numpy python3-pandas python3-dask python3-distributed; do
             dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" || need+=("$pkg")
           done ;;
+    node) command -v node >/dev/null || need+=(nodejs) ;;
     peers) [ -f /usr/include/geos_c.h ] || need+=(libgeos-dev)
            [ -d /usr/include/boost/geometry ] || need+=(libboost-dev)
            [ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev) ;;
