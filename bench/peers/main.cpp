@@ -155,7 +155,7 @@ int main(int argc, char** argv) {
   const auto pts = bench::mixed_points(s.airports.lat, s.airports.lng, n, 0x6A7217);
   std::vector<std::string> set_codes;
   for (size_t j = 0; j < s.airports.iata.size() && set_codes.size() < 1000; j += 8)
-    set_codes.push_back(s.airports.iata[j]);
+    set_codes.emplace_back(s.airports.iata[j]);
   std::string joined;
   for (const auto& c : set_codes) joined += (joined.empty() ? "" : "\x1f") + c;
   char* h = gx_set_new(joined.c_str(), static_cast<int64_t>(set_codes.size()));
@@ -179,7 +179,7 @@ int main(int argc, char** argv) {
       inside.push_back(j);
       in_id[j] = index_of[j]->nearest_one(lat, lng, std::nullopt);
     }
-    world_id[j] = s.airport_indexes.all->nearest_one(lat, lng, std::nullopt);
+    world_id[j] = s.airport_indexes.all.nearest_one(lat, lng, std::nullopt);
     for (const Gantrix::Hit& h : set.all->nearest_view(lat, lng, 5, std::nullopt)) {
       set_hits[j].push_back(h.id);
     }
@@ -228,7 +228,7 @@ int main(int argc, char** argv) {
     measure(in.country_all, all, fc);
     measure(in.country_land, land, fc);
     measure(in.world, all, [&](uint32_t j) {
-      keep(s.airport_indexes.all->nearest_view(pts[j].lat, pts[j].lng, 1, std::nullopt).data());
+      keep(s.airport_indexes.all.nearest_view(pts[j].lat, pts[j].lng, 1, std::nullopt).data());
     });
     measure(in.in_country, inside, [&](uint32_t j) {
       keep(s.country_index(code[j])->nearest_view(pts[j].lat, pts[j].lng, 1, std::nullopt).data());
@@ -240,7 +240,7 @@ int main(int argc, char** argv) {
     measure(in.find, all,
             [&](uint32_t j) { keep(Gantrix::nearest_in_country(s, pts[j].lat, pts[j].lng)); });
     measure(one, all, [&](uint32_t j) {
-      keep(s.airport_indexes.all->nearest_one(pts[j].lat, pts[j].lng, std::nullopt));
+      keep(s.airport_indexes.all.nearest_one(pts[j].lat, pts[j].lng, std::nullopt));
     });
     measure(one_in, inside, [&](uint32_t j) {
       keep(s.country_index(code[j])->nearest_one(pts[j].lat, pts[j].lng, std::nullopt));

@@ -22,7 +22,7 @@ std::string collection(const std::string& features) {
 
 TEST(State, EmptyDatasetsBuildAnEmptyState) {
   const State s(" [ ] ", kNoCountries);
-  EXPECT_EQ(s.airports.size() + s.airport_indexes.all->size() + s.airport_indexes.by_country.size(),
+  EXPECT_EQ(s.airports.size() + s.airport_indexes.all.size() + s.airport_indexes.countries.size(),
             0u);
   EXPECT_EQ(s.countries.rings.size() + s.countries.envelopes(), 0u);
 }
@@ -50,22 +50,60 @@ TEST(State, ReportsWhatCannotBeReadAndWhere) {
   }
 }
 
+// What the queries cannot answer well is refused while the State is built (so, for the
+// compiled-in data, while the library is built), naming the airport and where it ends.
+TEST(State, RefusesAirportsTheQueriesCannotAnswer) {
+  const auto airport = [](const std::string& iata, const std::string& country,
+                          const std::string& lat, const std::string& lng) {
+    return R"({"iata":")" + iata + R"(","name":"N","city":"","country":")" + country +
+           R"(","lat":)" + lat + R"(,"lng":)" + lng + "}";
+  };
+  const std::string ok = airport("AAA", "FR", "1", "2");
+  const std::pair<std::string, std::string> cases[] = {
+      {airport("BBB", "FR", "95", "0"), "airport 1 (\"BBB\") ending at byte @: latitude outside -90..90"},
+      {airport("BBB", "FR", "-90.5", "0"), "latitude outside -90..90"},
+      {airport("BBB", "FR", "0", "180.25"), "longitude outside -180..180"},
+      {airport("BBB", "FR", "0", "-181"), "longitude outside -180..180"},
+      {airport("BBB", "", "0", "0"), "country \"\" is not two letters"},
+      {airport("BBB", ".a", "0", "0"), "country \".a\" is not two letters"},
+      {airport("BBB", "USA", "0", "0"), "country \"USA\" is not two letters"},
+      {airport("aaa", "US", "0", "0"), "IATA code \"AAA\" given twice (airports 0 and 1)"},
+      {R"({"iata":"B\u00e9"})", "json: unsupported string escape \\u (write the character itself, in UTF-8)"}};
+  for (auto [second, want] : cases) {
+    const std::string text = "[" + ok + "," + second + "]";
+    if (want.find('@') != std::string::npos) {
+      want.replace(want.find('@'), 1, std::to_string(text.size() - 1));
+    }
+    const std::string got = test::error_of([&] { State s(text, kNoCountries); });
+    EXPECT_NE(got.find(want), std::string::npos) << got;
+  }
+  // Edges of the globe are fine, and so is a code repeated only by another airport's country.
+  EXPECT_EQ(State("[" + ok + "," + airport("BBB", "fr", "-90", "180") + "," +
+                      airport("FR", "zz", "90", "-180") + "]",
+                  kNoCountries)
+                .airports.size(),
+            3u);
+}
+
 // Unknown members of any type are skipped and a repeated member keeps its last value; codes
-// are case-folded for lookup, and of two airports with one code the later wins.
+// are case-folded for lookup.
 TEST(State, AirportRecords) {
   const State s(R"([{"x":"s","iata":"jfk","n":-1.5e3,"name":"J","t":true,"city":"New York",
     "z":null,"country":"US","o":{"a":[1,{"b":false}]},"lat":40.0,"lng":-73.8,"a":[[],{}],
     "lat":40.6}, {"iata":"lhr","name":"L","city":"","country":"GB","lat":51.5,"lng":-0.5},
-    {"iata":"JFK","name":"J2","city":"","country":"us","lat":40.7,"lng":-73.9}])",
+    {"iata":"BOS","name":"B","city":"","country":"us","lat":42.4,"lng":-71.0}])",
                 kNoCountries);
   const AirportTable& a = s.airports;
-  EXPECT_EQ(a.iata[0] + a.name[0] + a.city[0] + a.country[0], "jfkJNew YorkUS");
+  EXPECT_EQ(Texts({std::string(a.iata[0]), std::string(a.name[0]), std::string(a.city[0]),
+                   std::string(a.country[0])}),
+            Texts({"jfk", "J", "New York", "US"}));
   EXPECT_EQ(Doubles({a.lat[0], a.lng[0]}), Doubles({40.6, -73.8}));
   EXPECT_EQ(a.country_lower, Texts({"us", "gb", "us"}));
-  EXPECT_EQ(s.airports.iata, Texts({"jfk", "lhr", "JFK"}));
-  EXPECT_EQ(Ints({s.airport_id("JFK"), s.airport_id("LHR"), s.airport_id("lhr")}),
-            Ints({2, 1, -1}));
-  EXPECT_EQ(s.airport_indexes.by_country.size(), 2u);
+  EXPECT_EQ(s.airports.iata, Texts({"jfk", "lhr", "BOS"}));
+  EXPECT_EQ(Ints({s.airport_id("JFK"), s.airport_id("LHR"), s.airport_id("BOS"),
+                  s.airport_id("lhr"), s.airport_id("JF"), s.airport_id("JFKX"), s.airport_id("")}),
+            Ints({0, 1, 2, -1, -1, -1, -1}));
+  EXPECT_EQ(s.airport_indexes.countries.size(), 2u);
   ASSERT_NE(s.country_index("us"), nullptr);
   EXPECT_EQ(s.country_index("us")->ids, (std::vector<int32_t>{0, 2}));
 }
@@ -91,7 +129,7 @@ TEST(CountryLoader, OtherGeometriesAddNoRingButKeepTheirFeatureSlot) {
     {"geometry":{"type":"Polygon","coordinates":[[[0,0],[1,0],[0,1]]]}})"));
   EXPECT_EQ(s.countries.first_ring, Ints({0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(s.countries.ring_count, Ints({0, 0, 0, 0, 0, 1}));
-  EXPECT_EQ(s.countries.names.size(), 5u);
+  EXPECT_EQ(s.countries.name_key, Texts({"AA", "BB", "CC", "DD", "EE"}));
   EXPECT_EQ(s.countries.envelopes(), 0u);       // the only feature with points has no code
   EXPECT_EQ(s.countries.ring_grid.size(), 0u);  // nor is its ring indexed
 }
@@ -102,8 +140,9 @@ TEST(CountryLoader, FirstNameWinsAndUnusableCodesGetNoEnvelope) {
                                             {"", "Blank", "30 30,31 30,31 31"},
                                             {"fr", "Corse", "8.5 41,9.5 41,9 43"}}));
   EXPECT_EQ(s.countries.first_ring, Ints({0, 2, 3, 4}));
-  EXPECT_EQ(s.countries.names.at("FR") + s.countries.names.at("-99") + s.countries.names.at(""),
-            "FranceNowhereBlank");
+  EXPECT_EQ(s.countries.name_of("FR") + s.countries.name_of("-99") + s.countries.name_of("") +
+                s.countries.name_of("XY"),
+            "FranceNowhereBlankXY");
   EXPECT_EQ(s.countries.envelope_code, Texts({"fr", "fr"}));
   EXPECT_EQ(s.countries.envelope_feature, Ints({0, 3}));
   EXPECT_EQ(s.countries.envelope_lo, Doubles({0, 40, 8.5, 41}));
@@ -119,8 +158,8 @@ TEST(CountryLoader, PropertiesAndPositions) {
     {"properties":{"iso_a2":null,"name":"N"},"geometry":{"type":"Polygon","coordinates":[[[0,0]]]}},
     {"properties":{"iso_a2":"YY","name":null},"geometry":{"type":"Polygon",
      "coordinates":[[[10.0,20.0,300.0],[5],[],[11,21,1,2]],[]]}})"));
-  EXPECT_EQ(s.countries.names.size(), 1u);
-  EXPECT_EQ(s.countries.names.at("XX"), "Second");
+  EXPECT_EQ(s.countries.name_key, Texts{"XX"});
+  EXPECT_EQ(s.countries.name_of("XX"), "Second");
   EXPECT_EQ(s.countries.rings.n, Ints({1, 2, 0}));
   EXPECT_EQ(s.countries.rings.xs, Doubles({0, 10, 11}));
   EXPECT_EQ(s.countries.rings.ys, Doubles({0, 20, 21}));
@@ -139,7 +178,7 @@ TEST(EmbeddedState, EveryRecordLoadsAndNoEdgeSpansMoreThan180Degrees) {
   const State& s = state();
   const std::string_view countries = countries_json();
   EXPECT_EQ(s.airports.size(), occurrences(airports_json(), "\"iata\""));
-  EXPECT_EQ(s.airport_indexes.all->size(), s.airports.size());
+  EXPECT_EQ(s.airport_indexes.all.size(), s.airports.size());
   const size_t features = occurrences(countries, "\"type\":\"Feature\"");
   EXPECT_EQ(s.countries.first_ring.size(), features);
   EXPECT_EQ(s.countries.envelope_code.size(), features -
