@@ -1,8 +1,5 @@
 #include "data/state.h"
 
-#include <memory>
-
-#include "data/datasets.h"
 
 namespace Gantrix {
 namespace {
@@ -46,12 +43,6 @@ void State::attach() {
   visit_parts(r, *this);
   r.finish();
   header_ = r.header();
-}
-
-const State& state() {
-  static std::unique_ptr<State> slot;
-  if (!slot) slot = std::make_unique<State>(airports_json(), countries_json());
-  return *slot;
 }
 
 }  // namespace Gantrix

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <span>
 
 #include "data/datasets.h"
 #include "tests/support/test_support.h"
@@ -191,6 +194,75 @@ TEST(EmbeddedState, EveryRecordLoadsAndNoEdgeSpansMoreThan180Degrees) {
     for (int64_t i = 0, b = rings.first[r], cnt = rings.n[r]; i < cnt; ++i) {
       ASSERT_LE(std::fabs(rings.xs[b + i] - rings.xs[b + (i == 0 ? cnt : i) - 1]), 180.0) << r;
     }
+  }
+}
+
+}  // namespace
+}  // namespace Gantrix
+
+namespace Gantrix {
+namespace {
+
+// The library's State is the image written at build time: the same loaders run in-process
+// on the same texts must give it back byte for byte (nothing left to chance in the layout,
+// padding included), and the State read from it must answer as one built here.
+TEST(StateImage, BuiltInProcessFromTheTextsEqualsTheCompiledInImage) {
+  const ImageBytes built = State::image_of(airports_json(), countries_json());
+  const std::span<const std::byte> embedded = state_image();
+  ASSERT_EQ(built.view().size(), embedded.size());
+  EXPECT_TRUE(std::equal(embedded.begin(), embedded.end(), built.view().begin()));
+  EXPECT_EQ(state().header().dataset_hash, dataset_hash(airports_json(), countries_json()));
+  EXPECT_EQ(state().header().airports, state().airports.size());
+}
+
+TEST(StateImage, ReadsInPlaceWithoutCopying) {
+  const State& s = state();
+  const auto inside = [&](const void* p) {
+    const auto* b = static_cast<const std::byte*>(p);
+    return b >= state_image().data() && b < state_image().data() + state_image().size();
+  };
+  EXPECT_TRUE(inside(s.airports.lat.data()));
+  EXPECT_TRUE(inside(s.countries.rings.xs.data()));
+  EXPECT_TRUE(inside(s.airport_indexes.all.tree.points.data()));
+  EXPECT_TRUE(inside(s.airports.answer.text.data()));
+}
+
+// A damaged or foreign image is refused with a message, never read.
+TEST(StateImage, RefusesImagesItCannotRead) {
+  const State small(R"([{"iata":"A","name":"A","city":"","country":"FR","lat":1,"lng":2}])",
+                    R"({"features":[]})");
+  const std::span<const std::byte> good = small.image();
+  const auto header_at = [](std::vector<std::byte>& b, size_t offset, uint64_t v, size_t n) {
+    std::memcpy(b.data() + offset, &v, n);
+  };
+  struct Case {
+    const char* damage;
+    size_t offset;  // where to write
+    uint64_t value;
+    size_t width;
+    size_t keep;  // bytes kept (0: all)
+    const char* want;
+  };
+  const size_t first_entry = sizeof(ImageHeader);
+  const Case cases[] = {
+      {"magic", 0, 0x21, 1, 0, "not a State image"},
+      {"version", 8, IMAGE_VERSION + 1, 4, 0, "format version 2, this library reads 1"},
+      {"truncated", 0, 0, 0, 100, "size does not match its header"},
+      {"too short", 0, 0, 0, 10, "shorter than its header"},
+      {"sections", 12, 100000, 4, 0, "section table runs past the end"},
+      {"fewer sections", 12, 3, 4, 0, "fewer sections than the parts have columns"},
+      {"value size", first_entry + 16, 3, 4, 0, "section 0 holds other values"},
+      {"offset", first_entry, 1u << 30, 8, 0, "section 0 lies outside the image"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::byte> copy(good.begin(), good.end());
+    if (c.width > 0) header_at(copy, c.offset, c.value, c.width);
+    if (c.keep > 0) copy.resize(c.keep);
+    ImageBytes aligned = ImageBytes::allocate(copy.size());
+    std::memcpy(aligned.data(), copy.data(), copy.size());
+    const std::string got = test::error_of([&] { State s(aligned.view()); });
+    EXPECT_NE(got.find(std::string("State image: ") + c.want), std::string::npos)
+        << c.damage << ": " << got;
   }
 }
 
