@@ -5,16 +5,19 @@
  * (a JSON value; set handles and sizes are plain decimal numbers). Release it with gx_free.
  *
  * Errors: a failed call returns NULL and leaves a message that gx_error() returns (at most
- * 511 bytes; never NULL; owned by the library and overwritten by the next failure). gx_find
- * answers its own errors with {"error":"..."} instead.
+ * 511 bytes; never NULL; owned by the library and overwritten by the calling thread's next
+ * failure). gx_find answers its own errors with {"error":"..."} instead.
  *
  * Invalid coordinates (a NaN or infinite value, or a latitude beyond +-90; longitudes of any
  * finite size wrap) have three answers: gx_find answers {"error":"invalid coordinates"},
  * gx_country_at answers null (the JSON literal), and gx_set_nearest and gx_set_resolve return
  * NULL with gx_error() "invalid coordinates" (after checking the handle).
  *
- * Threads: the library keeps process-wide state without locks. Call it from one thread at a
- * time.
+ * Threads: every function may be called from any number of threads at once, with the same
+ * answers as from one. The datasets are loaded once, by whichever call comes first (others
+ * wait for it). Set queries run in parallel; gx_set_new and gx_set_free wait for the queries
+ * in progress, and a freed handle stays invalid for good. gx_error() is per thread, like
+ * errno: it returns the calling thread's last failure.
  *
  * Optional arguments travel with a presence flag (has_country, has_max_km,
  * has_foreign_max_km): the value counts only when its flag is exactly 1.
@@ -61,7 +64,7 @@ GANTRIX_EXPORT char* gx_set_nearest(int64_t handle, double lat, double lng, cons
 GANTRIX_EXPORT char* gx_set_resolve(int64_t handle, double lat, double lng, double foreign_max_km,
                                     int64_t has_foreign_max_km);
 
-/* The message of the most recent failure ("" before any). */
+/* The message of the calling thread's most recent failure ("" before any). */
 GANTRIX_EXPORT const char* gx_error(void);
 /* Releases a text returned by any function above; NULL is ignored. */
 GANTRIX_EXPORT void gx_free(void* p);

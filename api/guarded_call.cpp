@@ -10,7 +10,8 @@
 namespace Gantrix {
 namespace {
 
-char last_error_buffer[LAST_ERROR_SIZE] = {};
+// Each thread's own last failure, as errno is.
+thread_local char last_error_buffer[LAST_ERROR_SIZE] = {};
 
 // The demangled class name, needed only for an exception without a message.
 std::string class_name(const std::type_info* type) {

@@ -12,10 +12,10 @@ namespace Gantrix {
 
 inline constexpr size_t LAST_ERROR_SIZE = 512;
 
-// The buffer that gx_error returns.
+// The calling thread's buffer, which gx_error returns.
 const char* last_error() noexcept;
 
-// Records text in the error buffer, cut to 511 bytes.
+// Records text in the calling thread's error buffer, cut to 511 bytes.
 void record_error(const char* text) noexcept;
 
 // Records the exception being handled: its message, or its class name when the message is

@@ -1,7 +1,5 @@
 #include "data/datasets.h"
 
-#include <memory>
-
 #include "data/state.h"
 
 extern "C" {
@@ -17,9 +15,11 @@ std::span<const std::byte> state_image() {
 }
 
 const State& state() {
-  static std::unique_ptr<State> slot;
-  if (!slot) slot = std::make_unique<State>(state_image());
-  return *slot;
+  // Made by the first caller while any others wait; one that throws leaves nothing and the
+  // next call tries again. Never destroyed: threads may still query at exit. Only the parts'
+  // views are allocated: the data stays in the library's read-only pages.
+  static const State* const made = new State(state_image());
+  return *made;
 }
 
 }  // namespace Gantrix

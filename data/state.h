@@ -52,7 +52,9 @@ class State {
 };
 
 // The process-wide State, viewing the image compiled into the library; made on the first
-// call. Stored only when complete: if it fails, nothing is kept and the next call tries again.
+// call, once, whichever thread calls first (the others wait for it). Stored only when
+// complete: if it fails (an image this library cannot read), nothing is kept and the next
+// call fails the same way.
 const State& state();
 
 }  // namespace Gantrix

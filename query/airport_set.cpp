@@ -42,18 +42,42 @@ bool AirportSet::include(const State& s, std::string_view code) const {
   return id >= 0 && std::binary_search(members.begin(), members.end(), static_cast<int32_t>(id));
 }
 
-std::vector<std::unique_ptr<AirportSet>>& GantrixExt::sets() {
-  static std::vector<std::unique_ptr<AirportSet>> registry;
-  return registry;
-}
-
-const AirportSet& GantrixExt::set_of(int64_t handle) {
-  auto& registry = sets();
-  if (handle < 0 || static_cast<uint64_t>(handle) >= registry.size() || !registry[handle]) {
+SetRegistry::Held SetRegistry::hold(int64_t handle) const {
+  std::shared_lock lock(mutex_);
+  if (handle < 0 || static_cast<uint64_t>(handle) >= slots_.size() || !slots_[handle]) {
     throw Error("no such AirportSet: " + std::to_string(handle));
   }
-  return *registry[handle];
+  return Held(std::move(lock), slots_[handle].get());
 }
+
+int64_t SetRegistry::add(std::unique_ptr<AirportSet> set) {
+  const std::unique_lock lock(mutex_);
+  slots_.push_back(std::move(set));
+  return static_cast<int64_t>(slots_.size()) - 1;
+}
+
+void SetRegistry::free(int64_t handle) {
+  std::unique_ptr<AirportSet> gone;
+  {
+    const std::unique_lock lock(mutex_);
+    if (handle >= 0 && static_cast<uint64_t>(handle) < slots_.size())
+      gone = std::move(slots_[handle]);
+  }
+  // Destroyed outside the lock: queries on other sets need not wait for it.
+}
+
+size_t SetRegistry::size() const {
+  const std::shared_lock lock(mutex_);
+  return slots_.size();
+}
+
+SetRegistry& GantrixExt::sets() {
+  // Never destroyed, like the State: threads may still query at exit.
+  static SetRegistry* const registry = new SetRegistry;
+  return *registry;
+}
+
+const AirportSet& GantrixExt::set_of(int64_t handle) { return *sets().hold(handle); }
 
 ResultText GantrixExt::set_new(const char* codes, int64_t count) {
   std::vector<std::string_view> pieces;
@@ -69,27 +93,27 @@ ResultText GantrixExt::set_new(const char* codes, int64_t count) {
   }
   const State& s = state();
   auto set = std::make_unique<AirportSet>(s, pieces);
-  auto& registry = sets();
-  registry.push_back(std::move(set));
-  return std::to_string(registry.size() - 1);
+  return std::to_string(sets().add(std::move(set)));
 }
 
 ResultText GantrixExt::set_free(int64_t handle) {
-  // Freeing an unknown handle changes nothing, like free(NULL).
-  auto& registry = sets();
-  if (handle >= 0 && static_cast<uint64_t>(handle) < registry.size()) registry[handle].reset();
+  sets().free(handle);
   return "null";
 }
 
-ResultText GantrixExt::set_size(int64_t handle) { return std::to_string(set_of(handle).size()); }
+ResultText GantrixExt::set_size(int64_t handle) {
+  return std::to_string(sets().hold(handle)->size());
+}
 
 ResultText GantrixExt::set_include(int64_t handle, const char* code) {
-  const AirportSet& set = set_of(handle);
+  const auto held = sets().hold(handle);
+  const AirportSet& set = *held;
   return set.include(state(), code != nullptr ? code : "") ? "true" : "false";
 }
 
 ResultText GantrixExt::set_missing(int64_t handle) {
-  const AirportSet& set = set_of(handle);
+  const auto held = sets().hold(handle);
+  const AirportSet& set = *held;
   std::string out = "[";
   for (size_t j = 0; j < set.missing.size(); ++j) {
     if (j > 0) out.push_back(',');

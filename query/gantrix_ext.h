@@ -15,6 +15,7 @@
 namespace Gantrix {
 
 class AirportSet;
+class SetRegistry;
 
 // Where a point's airport search settled: the point's country (lower case, empty for none),
 // the chosen airport id (-1 for none) and, then, why.
@@ -52,9 +53,10 @@ class GantrixExt {
   static ResultText set_resolve(int64_t handle, double lat, double lng, double foreign_max_km,
                                 int64_t has_foreign_max_km);
 
-  // The set registry: a slot per handle ever issued; freed slots stay, empty.
-  static std::vector<std::unique_ptr<AirportSet>>& sets();
-  // The set behind a handle, or Gantrix::Error "no such AirportSet: <handle>".
+  // The set registry (query/airport_set.h).
+  static SetRegistry& sets();
+  // The set behind a handle, or Gantrix::Error "no such AirportSet: <handle>", without the
+  // registry's lock: for callers that run alone (tests, benchmarks).
   static const AirportSet& set_of(int64_t handle);
 };
 

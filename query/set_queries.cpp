@@ -54,7 +54,8 @@ void check_point(double lat, double& lng) {
 ResultText GantrixExt::set_nearest(int64_t handle, double lat, double lng, const char* country,
                                    int64_t has_country, double max_km, int64_t has_max_km,
                                    int64_t limit) {
-  const AirportSet& set = set_of(handle);
+  const auto held = sets().hold(handle);
+  const AirportSet& set = *held;
   check_point(lat, lng);
   std::optional<std::string> key;
   if (has_country == 1 && country != nullptr) key = lower(country);
@@ -88,7 +89,8 @@ ResultText GantrixExt::set_nearest(int64_t handle, double lat, double lng, const
 
 ResultText GantrixExt::set_resolve(int64_t handle, double lat, double lng, double foreign_max_km,
                                    int64_t has_foreign_max_km) {
-  const AirportSet& set = set_of(handle);
+  const auto held = sets().hold(handle);
+  const AirportSet& set = *held;
   check_point(lat, lng);
   const State& s = state();
   const auto r = set.resolve(

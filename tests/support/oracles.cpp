@@ -33,8 +33,15 @@ double EnvelopeWalk::innermost_ring(int64_t f, double x, double y) const {
   double best = INF;
   bool odd = false;
   const int64_t r0 = c_.first_ring[f];
+  const Rings& rings = c_.rings;
   for (int64_t r = r0, end = r0 + c_.ring_count[f]; r < end; ++r) {
-    if (!crossing_number(c_.rings, r, x, y)) continue;
+    // Only rings whose box holds the point (widened in longitude as the library's is), so
+    // the whole-edge count runs on a few rings.
+    if (y < rings.min_lat[r] || y >= rings.max_lat[r] || x < rings.min_lng[r] - MARGIN ||
+        x > rings.max_lng[r] + MARGIN) {
+      continue;
+    }
+    if (!crossing_number(rings, r, x, y)) continue;
     odd = !odd;
     const double area = c_.rings.box_area(r);
     if (area < best) best = area;
