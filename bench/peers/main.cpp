@@ -196,7 +196,8 @@ int main(int argc, char** argv) {
     gx_free(r);
   };
 
-  // Gantrix: start-up from the embedded texts, then the exported functions and the internals.
+  // Gantrix: start-up from the State image compiled in, then the exported functions and the
+  // internals.
   {
     Row& api = rows.emplace_back();
     Row& in = rows.emplace_back();
@@ -207,7 +208,7 @@ int main(int argc, char** argv) {
     for (int r = 0; r < std::max(g_reps, 3); ++r) {
       const size_t before = heap_bytes();
       const double t0 = cpu_ns();
-      auto st = std::make_unique<G>(Gantrix::airports_json(), Gantrix::countries_json());
+      auto st = std::make_unique<G>(Gantrix::state_image());
       t.push_back((cpu_ns() - t0) / 1e6);
       grown = heap_bytes() - before;
       api.mb = in.mb = static_cast<double>(st->bytes()) / 1e6;
