@@ -255,7 +255,7 @@ int main(int argc, char** argv) {
       take(gx_find(pts[j].lat, pts[j].lng));
       const auto loc = Gantrix::nearest_in_country(s, pts[j].lat, pts[j].lng);
       bad += loc.index >= 0 &&
-             out.find("\"code\":\"" + s.airports.code[loc.index] + "\"") == std::string::npos;
+             out.find("\"code\":\"" + std::string(s.airports.code[loc.index]) + "\"") == std::string::npos;
       take(gx_set_nearest(handle, pts[j].lat, pts[j].lng, nullptr, 0, 0.0, 0, 5));
       size_t objects = 0;
       for (size_t p = out.find("distance_km"); p != std::string::npos;
