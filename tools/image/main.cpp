@@ -88,6 +88,9 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "gantrix-image: cannot write %s or %s\n", argv[3], argv[4]);
       return 1;
     }
+    const size_t from = line.find("\"compiled in") + 1;
+    std::printf("gantrix-image: wrote %s (%zu bytes), %s: %s\n", argv[3], image.view().size(),
+                argv[4], line.substr(from, line.rfind('"') - from).c_str());
   } catch (const std::exception& e) {
     std::fprintf(stderr, "gantrix-image: %s + %s: %s\n", argv[1], argv[2], e.what());
     return 1;
