@@ -125,8 +125,9 @@ std::string coordinate(Bytes& in, int limit) {
     case 0: return edge;
     case 1: return "-" + edge;
     case 2: return std::to_string(limit - 1) + ".99999999";
-    default: return std::to_string(static_cast<int>(in.next()) % (2 * limit + 1) - limit) + "." +
-                    std::to_string(in.next());
+    default:  // whole part within the limit's open range, so the fraction cannot pass it
+      return std::to_string(static_cast<int>(in.next()) % (2 * limit - 1) - (limit - 1)) + "." +
+             std::to_string(in.next());
   }
 }
 
