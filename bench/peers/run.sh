@@ -49,7 +49,7 @@ mkdir -p "$(dirname "$out")"
   echo "so it differs from the great-circle answer; Boost.Geometry and S2 search unit vectors or"
   echo "the sphere and rank their candidates by haversine distance, as Gantrix does. The peers' country"
   echo "tests take the first outline holding the point. Index memory is the heap growth while the index"
-  echo "is built (mallinfo2), and for Gantrix State::bytes()."
+  echo "is built (mallinfo2), and for Gantrix State::bytes(), the image it reads in the library's shared read-only pages."
   echo
   echo "$body"
   echo
