@@ -141,7 +141,8 @@ const std::string& set_codes() {
   static const std::string joined = [] {
     std::string out;
     for (size_t id = 0; id < 8000; id += 8) {
-      out += (id ? "\x1f" : "") + std::string(Gantrix::state().airports.iata[id]);
+      if (id > 0) out += '\x1f';
+      out += Gantrix::state().airports.iata[id];
     }
     return out;
   }();
@@ -193,8 +194,9 @@ void BM_SetResolve(benchmark::State& st) {
   const Gantrix::State& s = Gantrix::state();
   int checked = 0;  // where find picks a member at its own position, resolve picks it too
   for (size_t id = 0; id < 8000 && checked < 8; id += 8) {
-    const std::string code =
-        "\"" + std::string(s.airports.country_lower[id]) + "." + Gantrix::lower(s.airports.iata[id]) + "\"";
+    std::string code = "\"";
+    code.append(s.airports.country_lower[id]).append(".").append(Gantrix::lower(s.airports.iata[id]));
+    code.append("\"");
     if (take(gx_find(s.airports.lat[id], s.airports.lng[id])).find(code) == std::string::npos) continue;
     const std::string r = take(gx_set_resolve(host_set(), s.airports.lat[id], s.airports.lng[id], 0.0, 0));
     require(r.find("\"resolution\":\"nearest\",\"nearest_code\":" + code) != std::string::npos,
