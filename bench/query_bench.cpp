@@ -70,7 +70,7 @@ void BM_Airport(benchmark::State& st) {
   const Gantrix::State& s = Gantrix::state();
   bench::Rng r{0xC0DE};
   std::vector<std::string> codes(4096);
-  for (auto& c : codes) c = s.airports.iata[r.below(s.airports.iata.size())];
+  for (auto& c : codes) c = std::string(s.airports.iata[r.below(s.airports.iata.size())]);
   size_t j = 0;
   for (auto _ : st) gx_free(gx_airport(codes[j++ % codes.size()].c_str()));
   st.SetItemsProcessed(st.iterations());
@@ -141,7 +141,8 @@ const std::string& set_codes() {
   static const std::string joined = [] {
     std::string out;
     for (size_t id = 0; id < 8000; id += 8) {
-      out += (id ? "\x1f" : "") + Gantrix::state().airports.iata[id];
+      if (id > 0) out += '\x1f';
+      out += Gantrix::state().airports.iata[id];
     }
     return out;
   }();
@@ -180,7 +181,7 @@ void BM_SetNearest(benchmark::State& st) {
           Gantrix::haversine(lat, lng, s.airports.lat[best], s.airports.lng[best])) best = id;
     }
     const std::string text = take(gx_set_nearest(host_set(), lat, lng, nullptr, 0, 0.0, 0, 5));
-    require(text.find("\"iata\":\"" + s.airports.iata[best] + "\"") < text.find("},{"), "set nearest");
+    require(text.find("\"iata\":\"" + std::string(s.airports.iata[best]) + "\"") < text.find("},{"), "set nearest");
   }
   over_points(st, bench::workload(), [h = host_set()](double lat, double lng) {
     return gx_set_nearest(h, lat, lng, nullptr, 0, 0.0, 0, 5);
@@ -193,8 +194,9 @@ void BM_SetResolve(benchmark::State& st) {
   const Gantrix::State& s = Gantrix::state();
   int checked = 0;  // where find picks a member at its own position, resolve picks it too
   for (size_t id = 0; id < 8000 && checked < 8; id += 8) {
-    const std::string code =
-        "\"" + s.airports.country_lower[id] + "." + Gantrix::lower(s.airports.iata[id]) + "\"";
+    std::string code = "\"";
+    code.append(s.airports.country_lower[id]).append(".").append(Gantrix::lower(s.airports.iata[id]));
+    code.append("\"");
     if (take(gx_find(s.airports.lat[id], s.airports.lng[id])).find(code) == std::string::npos) continue;
     const std::string r = take(gx_set_resolve(host_set(), s.airports.lat[id], s.airports.lng[id], 0.0, 0));
     require(r.find("\"resolution\":\"nearest\",\"nearest_code\":" + code) != std::string::npos,

@@ -9,9 +9,9 @@ namespace Gantrix {
 
 // emit(put) must call put(bucket, value) for every pair, the same pairs in the same order
 // each time: it runs twice, once to count and once to fill.
-template <class Offset, class Value, class Emit>
-void counting_sort(size_t buckets, Emit&& emit, std::vector<Offset>& start,
-                   std::vector<Value>& out) {
+template <class Starts, class Out, class Emit>
+void counting_sort(size_t buckets, Emit&& emit, Starts& start, Out& out) {
+  using Value = typename Out::value_type;
   start.assign(buckets + 1, 0);
   emit([&start](size_t bucket, const Value&) { ++start[bucket + 1]; });
   for (size_t b = 0; b < buckets; ++b) start[b + 1] += start[b];

@@ -1,5 +1,7 @@
 #include "data/airport_table.h"
 
+#include <algorithm>
+
 #include "core/json_writer.h"
 
 namespace Gantrix {
@@ -20,20 +22,34 @@ std::string lower(std::string_view s) {
   return out;
 }
 
+int64_t AirportTable::id_of(std::string_view iata_code) const {
+  size_t lo = 0, hi = code_key.size();
+  while (lo < hi) {
+    const size_t mid = lo + (hi - lo) / 2;
+    if (code_key[mid] < iata_code) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  return lo < code_key.size() && code_key[lo] == iata_code ? code_id[lo] : -1;
+}
+
 void AirportTable::render_names(const std::vector<std::string>& country_names) {
   const size_t n = size();
-  code.clear();
-  display.clear();
-  code.reserve(n);
-  display.reserve(n);
+  std::vector<std::string> codes, shown_names;
+  codes.reserve(n);
+  shown_names.reserve(n);
   for (size_t i = 0; i < n; ++i) {
-    code.push_back(country_lower[i] + "." + lower(iata[i]));
+    codes.push_back(std::string(country_lower[i]) + "." + lower(iata[i]));
     // "City, Country", or "Airport name, Country" when the city is empty or equals the name.
-    std::string shown = !city[i].empty() && city[i] != name[i] ? city[i] : name[i];
+    std::string shown(!city[i].empty() && city[i] != name[i] ? city[i] : name[i]);
     shown.append(", ");
     shown.append(country_names[i]);
-    display.push_back(std::move(shown));
+    shown_names.push_back(std::move(shown));
   }
+  code = TextTable::of(codes);
+  display = TextTable::of(shown_names);
   fields.build(n, 200, [this](std::string& out, size_t i) {
     out.append("\"code\":");
     append_json_str(out, code[i]);
@@ -62,12 +78,11 @@ void AirportTable::render_names(const std::vector<std::string>& country_names) {
 }
 
 size_t AirportTable::bytes() const {
-  size_t total = 0;
-  for (const auto* column : {&iata, &name, &city, &country, &country_lower, &code, &display}) {
-    for (const auto& s : *column) total += sizeof s + (s.capacity() > 15 ? s.capacity() : 0);
+  size_t total = lat.bytes() + lng.bytes() + code_id.bytes();
+  for (const auto* t : {&iata, &name, &city, &country, &code_key, &country_lower, &code, &display,
+                        &fields, &answer}) {
+    total += t->bytes();
   }
-  total += fields.bytes() + answer.bytes() + (lat.capacity() + lng.capacity()) * sizeof(double);
-  for (const auto& [key, id] : by_iata) total += sizeof key + sizeof id + 16;
   return total;
 }
 

@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/column.h"
+
 #include "data/text_table.h"
 
 namespace Gantrix {
@@ -37,8 +39,9 @@ using TextMap = std::unordered_map<std::string, V, TextHash, std::equal_to<>>;
 
 class AirportTable {
  public:
-  // Reads the dataset's array of airport objects (data/airport_loader.cpp). The texts stay
-  // empty until render.
+  // Reads the dataset's array of airport objects (data/airport_loader.cpp) and checks it:
+  // coordinates on the globe, IATA codes unique (ignoring case), countries of two letters.
+  // The rendered texts stay empty until render.
   static AirportTable from_json(std::string_view airports_json) {
     AirportTable t;
     t.read(airports_json);
@@ -50,27 +53,32 @@ class AirportTable {
   void render(CountryName&& country_name);
 
   // The airport id of an upper-case IATA code, or -1.
-  [[nodiscard]] int64_t id_of(std::string_view iata_code) const {
-    const auto it = by_iata.find(iata_code);
-    return it == by_iata.end() ? -1 : it->second;
-  }
-  [[nodiscard]] size_t size() const { return iata.size(); }
+  [[nodiscard]] int64_t id_of(std::string_view iata_code) const;
+  [[nodiscard]] size_t size() const { return lat.size(); }
   [[nodiscard]] size_t bytes() const;
 
-  // The dataset's columns, by airport id.
-  std::vector<std::string> iata;
-  std::vector<std::string> name;
-  std::vector<std::string> city;
-  std::vector<std::string> country;
-  std::vector<double> lat;
-  std::vector<double> lng;
-  TextMap<int64_t> by_iata;  // upper-case IATA code -> airport id (the last one listed wins)
+  template <class V>
+  void visit(V& v) {
+    v(iata), v(name), v(city), v(country), v(lat), v(lng), v(code_key), v(code_id);
+    v(country_lower), v(code), v(display), v(fields), v(answer);
+  }
 
-  std::vector<std::string> country_lower;  // the lower-case country code, the key of sets
+  // The dataset's columns, by airport id.
+  TextTable iata;
+  TextTable name;
+  TextTable city;
+  TextTable country;
+  Column<double> lat;
+  Column<double> lng;
+  // The upper-case IATA codes in byte order, and the airport each names.
+  TextTable code_key;
+  Column<int32_t> code_id;
+
+  TextTable country_lower;  // the lower-case country code, the key of sets
 
   // Rendered once at load: the composite code (us.jfk) and the display name ("City, Country").
-  std::vector<std::string> code;
-  std::vector<std::string> display;
+  TextTable code;
+  TextTable display;
   // Each airport's object members without braces, and its answer to "which airport serves
   // this point", {"code":...,"name":...}.
   TextTable fields;

@@ -1,20 +1,11 @@
 #include "data/country_airports.h"
 
-#include <unordered_map>
-
 #include "core/counting_sort.h"
+#include "core/error.h"
 
 namespace Gantrix {
 
-Groups::Groups(const std::vector<std::string>& item_keys, const std::vector<int32_t>& ids) {
-  // Group numbers by first appearance, then the ids sorted by group.
-  std::unordered_map<std::string_view, int64_t> number;
-  std::vector<int64_t> group(item_keys.size());
-  for (size_t j = 0; j < item_keys.size(); ++j) {
-    const auto [it, added] = number.try_emplace(item_keys[j], static_cast<int64_t>(keys.size()));
-    if (added) keys.push_back(item_keys[j]);
-    group[j] = it->second;
-  }
+void Groups::sort(const std::vector<int64_t>& group, const std::vector<int32_t>& ids) {
   counting_sort(
       keys.size(),
       [&](auto&& put) {
@@ -32,19 +23,21 @@ CountryAirports::CountryAirports(const AirportTable& table) {
   std::vector<int32_t> ids(n);
   for (size_t i = 0; i < n; ++i) ids[i] = static_cast<int32_t>(i);
   const Groups groups(table.country_lower, ids);
-  all = std::make_unique<AirportIndex>(table.lat, table.lng, std::move(ids));
-  by_country.reserve(groups.keys.size());
+  all = AirportIndex(table.lat, table.lng, std::move(ids));
+  countries.reserve(groups.keys.size());
+  std::vector<int32_t> slots(26 * 26, -1);
   for (size_t g = 0; g < groups.keys.size(); ++g) {
-    by_country.try_emplace(groups.keys[g], *all, groups.members(g));
+    const int slot = two_letter_slot(groups.keys[g]);
+    if (slot < 0) throw Error("airports: country code \"" + groups.keys[g] + "\" is not two letters");
+    slots[static_cast<size_t>(slot)] = static_cast<int32_t>(g);
+    countries.emplace_back(all, groups.members(g));
   }
-  for (const auto& [code, index] : by_country) {
-    if (const int slot = two_letter_slot(code); slot >= 0) two_letter[slot] = &index;
-  }
+  country_of_slot = std::move(slots);
 }
 
 size_t CountryAirports::bytes() const {
-  size_t total = all ? all->bytes() : 0;
-  for (const auto& [code, index] : by_country) total += sizeof code + index.bytes() + 16;
+  size_t total = all.bytes() + country_of_slot.bytes();
+  for (const AirportIndex& index : countries) total += index.bytes();
   return total;
 }
 

@@ -2,7 +2,22 @@
 
 namespace Gantrix {
 
-void CountryIndex::add_envelope(int64_t feature, const std::string& code) {
+std::string CountryIndex::name_of(const std::string& upper_code) const {
+  size_t lo = 0, hi = name_key.size();
+  while (lo < hi) {
+    const size_t mid = lo + (hi - lo) / 2;
+    if (name_key[mid] < upper_code) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  if (lo < name_key.size() && name_key[lo] == upper_code) return std::string(name_text[lo]);
+  return upper_code;
+}
+
+void CountryIndex::add_envelope(int64_t feature, const std::string& code,
+                                std::vector<std::string>& codes) {
   double min_x = 180.0, max_x = -180.0, min_y = 90.0, max_y = -90.0;
   const int64_t r0 = first_ring[feature];
   for (int64_t r = r0; r < r0 + ring_count[feature]; ++r) {
@@ -21,7 +36,7 @@ void CountryIndex::add_envelope(int64_t feature, const std::string& code) {
   envelope_lo.push_back(min_y);
   envelope_hi.push_back(max_x);
   envelope_hi.push_back(max_y);
-  envelope_code.push_back(lower(code));
+  codes.push_back(lower(code));
   envelope_feature.push_back(feature);
 }
 
@@ -43,15 +58,10 @@ void CountryIndex::build_indexes() {
 }
 
 size_t CountryIndex::bytes() const {
-  size_t total = rings.bytes() + ring_grid.bytes() + cells.bytes();
-  total += (first_ring.capacity() + ring_count.capacity() + feature_envelope.capacity() +
-            envelope_feature.capacity()) *
-               sizeof(int64_t) +
-           ring_feature.capacity() * sizeof(int32_t) +
-           (envelope_lo.capacity() + envelope_hi.capacity()) * sizeof(double);
-  for (const auto& s : envelope_code) total += sizeof s;
-  for (const auto& [code, name] : names) total += 2 * sizeof code + name.capacity() + 16;
-  return total;
+  return rings.bytes() + ring_grid.bytes() + cells.bytes() + first_ring.bytes() +
+         ring_count.bytes() + feature_envelope.bytes() + envelope_feature.bytes() +
+         ring_feature.bytes() + envelope_lo.bytes() + envelope_hi.bytes() + name_key.bytes() +
+         name_text.bytes() + envelope_code.bytes();
 }
 
 }  // namespace Gantrix

@@ -10,7 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/column.h"
 #include "data/airport_table.h"
+#include "data/text_table.h"
 #include "spatial/country_cells.h"
 #include "spatial/ring_grid.h"
 #include "spatial/rings.h"
@@ -27,32 +29,40 @@ class CountryIndex {
   }
 
   // The name of an upper-case country code, or the code itself.
-  [[nodiscard]] std::string name_of(const std::string& upper_code) const {
-    const auto it = names.find(upper_code);
-    return it == names.end() ? upper_code : it->second;
-  }
+  [[nodiscard]] std::string name_of(const std::string& upper_code) const;
   [[nodiscard]] size_t envelopes() const { return envelope_code.size(); }
   [[nodiscard]] size_t bytes() const;
 
+  template <class V>
+  void visit(V& v) {
+    v(rings), v(ring_feature), v(first_ring), v(ring_count), v(feature_envelope);
+    v(name_key), v(name_text), v(envelope_code), v(envelope_feature), v(envelope_lo);
+    v(envelope_hi), v(ring_grid), v(cells);
+  }
+
   Rings rings;
-  std::vector<int32_t> ring_feature;      // per ring: its feature
-  std::vector<int64_t> first_ring;        // per feature: its first ring
-  std::vector<int64_t> ring_count;        // per feature: how many rings follow
-  std::vector<int64_t> feature_envelope;  // per feature: its envelope, or -1
-  TextMap<std::string> names;             // upper-case code -> the first feature's name
+  Column<int32_t> ring_feature;      // per ring: its feature
+  Column<int64_t> first_ring;        // per feature: its first ring
+  Column<int64_t> ring_count;        // per feature: how many rings follow
+  Column<int64_t> feature_envelope;  // per feature: its envelope, or -1
+  // The upper-case codes that have a name, in byte order, and each one's name (that of its
+  // first feature).
+  TextTable name_key;
+  TextTable name_text;
 
   // Per envelope (features with a usable code and some point, in dataset order).
-  std::vector<std::string> envelope_code;  // lower case
-  std::vector<int64_t> envelope_feature;
-  std::vector<double> envelope_lo;  // min longitude, min latitude
-  std::vector<double> envelope_hi;  // max longitude, max latitude
+  TextTable envelope_code;  // lower case
+  Column<int64_t> envelope_feature;
+  Column<double> envelope_lo;  // min longitude, min latitude
+  Column<double> envelope_hi;  // max longitude, max latitude
 
   RingGrid ring_grid;  // the rings of features with an envelope
   CountryCells cells;  // the exact test's answer where a cell fixes it
 
  private:
   void read(std::string_view countries_json);
-  void add_envelope(int64_t feature, const std::string& code);
+  // Adds the envelope of a feature that has points; the code goes to codes.
+  void add_envelope(int64_t feature, const std::string& code, std::vector<std::string>& codes);
   void build_indexes();
 };
 

@@ -1,6 +1,9 @@
 // The country half of building the State: a GeoJSON FeatureCollection into the flat ring
 // store, the per-feature ring ranges, the country names and the envelopes.
+#include <algorithm>
 #include <optional>
+#include <unordered_map>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -104,6 +107,8 @@ void CountryIndex::read(std::string_view src) {
   JsonReader r(src, 0);
   RingBuffer ring;
   bool features_seen = false;
+  TextMap<std::string> names;  // upper-case code -> the first feature's name
+  std::vector<std::string> codes;
   // A position takes some 20 bytes of text: room for the points up front spares the copies
   // of repeated growth.
   rings.xs.reserve(src.size() / 20);
@@ -155,11 +160,21 @@ void CountryIndex::read(std::string_view src) {
         first_ring.push_back(ring0);
         ring_count.push_back(rings.size() - ring0);
         if (code && name) names.try_emplace(upper(*code), *name);
-        if (code && !code->empty() && *code != "-99") add_envelope(feature, *code);
+        if (code && !code->empty() && *code != "-99") add_envelope(feature, *code, codes);
       } while (r.next(']', false));
     } while (r.next('}', false));
   }
   if (!features_seen) throw Error("countries parse: missing field `features`");
+  std::vector<std::pair<std::string, std::string>> named(names.begin(), names.end());
+  std::sort(named.begin(), named.end());
+  std::vector<std::string> keys, texts;
+  for (auto& [key, text] : named) {
+    keys.push_back(std::move(key));
+    texts.push_back(std::move(text));
+  }
+  name_key = TextTable::of(keys);
+  name_text = TextTable::of(texts);
+  envelope_code = TextTable::of(codes);
   build_indexes();
 }
 

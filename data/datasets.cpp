@@ -1,22 +1,25 @@
 #include "data/datasets.h"
 
+#include "data/state.h"
+
 extern "C" {
-extern const char gantrix_airports_json_begin[];
-extern const char gantrix_airports_json_end[];
-extern const char gantrix_countries_json_begin[];
-extern const char gantrix_countries_json_end[];
+extern const char gantrix_state_image_begin[];
+extern const char gantrix_state_image_end[];
 }
 
 namespace Gantrix {
 
-std::string_view airports_json() {
-  return {gantrix_airports_json_begin,
-          static_cast<size_t>(gantrix_airports_json_end - gantrix_airports_json_begin)};
+std::span<const std::byte> state_image() {
+  return {reinterpret_cast<const std::byte*>(gantrix_state_image_begin),
+          static_cast<size_t>(gantrix_state_image_end - gantrix_state_image_begin)};
 }
 
-std::string_view countries_json() {
-  return {gantrix_countries_json_begin,
-          static_cast<size_t>(gantrix_countries_json_end - gantrix_countries_json_begin)};
+const State& state() {
+  // Made by the first caller while any others wait; one that throws leaves nothing and the
+  // next call tries again. Never destroyed: threads may still query at exit. Only the parts'
+  // views are allocated: the data stays in the library's read-only pages.
+  static const State* const made = new State(state_image());
+  return *made;
 }
 
 }  // namespace Gantrix

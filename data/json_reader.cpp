@@ -115,10 +115,17 @@ std::string JsonReader::read_string() {
   bad("unterminated string");
 }
 
+void JsonReader::bad_escape(int letter) const {
+  if (letter == 'u') {
+    bad("unsupported string escape \\u (write the character itself, in UTF-8)");
+  }
+  bad("unsupported string escape");
+}
+
 void JsonReader::read_escaped(std::string& buf) {
   const int letter = pos_ + 1 < n_ ? static_cast<unsigned char>(src_[pos_ + 1]) : -1;
   const int byte = unescape(letter);
-  if (byte < 0) bad("unsupported string escape");
+  if (byte < 0) bad_escape(letter);
   buf.push_back(static_cast<char>(byte));
   pos_ += 2;
 }
@@ -137,7 +144,7 @@ void JsonReader::skip_string() {
       return;
     }
     const int letter = i + 1 < n_ ? static_cast<unsigned char>(src_[i + 1]) : -1;
-    if (unescape(letter) < 0) bad("unsupported string escape");
+    if (unescape(letter) < 0) bad_escape(letter);
     pos_ = i + 2;
   }
 }

@@ -46,6 +46,8 @@ class JsonReader {
 
  private:
   void read_escaped(std::string& buf);
+  // Fails on an escape the reader does not take; \u comes with a hint on writing it instead.
+  [[noreturn]] void bad_escape(int letter) const;
   // Scans a string without copying it; same errors as read_string.
   void skip_string();
   void skip_value(int depth);

@@ -1,36 +1,62 @@
-// Many short texts of one kind, one per entry, end to end in a single string: one block to
+// Many short texts of one kind, one per entry, end to end in a single block: one block to
 // build and to keep, and a slice to read.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/column.h"
+
 namespace Gantrix {
 
 struct TextTable {
-  std::string text;
-  std::vector<size_t> at;  // where each entry's text begins, then where the last one ends
+  Column<char> text;
+  Column<uint64_t> at;  // where each entry's text begins, then where the last one ends
 
   // Writes n entries: write(text, i) appends entry i. `guess` is a typical entry's length.
   template <class Write>
   void build(size_t n, size_t guess, Write&& write) {
-    text.clear();
-    at.clear();
-    text.reserve(n * guess);
-    at.reserve(n + 1);
+    std::string all;
+    std::vector<uint64_t> starts;
+    all.reserve(n * guess);
+    starts.reserve(n + 1);
     for (size_t i = 0; i < n; ++i) {
-      at.push_back(text.size());
-      write(text, i);
+      starts.push_back(all.size());
+      write(all, i);
     }
-    at.push_back(text.size());
+    starts.push_back(all.size());
+    text = std::vector<char>(all.begin(), all.end());
+    at = std::move(starts);
+  }
+  // The table of the given texts, in order.
+  static TextTable of(const std::vector<std::string>& texts) {
+    TextTable t;
+    t.build(texts.size(), 8, [&texts](std::string& out, size_t i) { out.append(texts[i]); });
+    return t;
   }
 
   [[nodiscard]] std::string_view operator[](size_t i) const {
-    return std::string_view(text).substr(at[i], at[i + 1] - at[i]);
+    return {text.data() + at[i], static_cast<size_t>(at[i + 1] - at[i])};
   }
-  [[nodiscard]] size_t bytes() const { return text.capacity() + at.capacity() * sizeof(size_t); }
+  [[nodiscard]] size_t size() const { return at.empty() ? 0 : at.size() - 1; }
+  [[nodiscard]] size_t bytes() const { return text.bytes() + at.bytes(); }
+
+  friend bool operator==(const TextTable& t, const std::vector<std::string>& texts) {
+    if (t.size() != texts.size()) return false;
+    for (size_t i = 0; i < texts.size(); ++i) {
+      if (t[i] != texts[i]) return false;
+    }
+    return true;
+  }
+
+  template <class V>
+  void visit(V& v) {
+    v(text);
+    v(at);
+  }
 };
 
 }  // namespace Gantrix

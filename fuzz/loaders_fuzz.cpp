@@ -117,15 +117,32 @@ std::string feature(Bytes& in) {
                       : "{\"properties\":" + props + ",\"geometry\":" + geometry + "}";
 }
 
-std::string airport(Bytes& in) {
-  static constexpr const char* kIata[] = {"AAA", "aaa", "BBB", "", " CC", "DDD"};
-  return std::string("{\"iata\":\"") + kIata[in.next() % 6] + "\",\"name\":\"A\",\"city\":\"C\"," +
-         "\"country\":\"" + code(in) + "\",\"lat\":" + number(in) + ",\"lng\":" + number(in) + "}";
+// A coordinate within [-limit, limit], often at its edges: the loader refuses the others.
+std::string coordinate(Bytes& in, int limit) {
+  const uint8_t b = in.next();
+  const std::string edge = std::to_string(limit);
+  switch (b % 4) {
+    case 0: return edge;
+    case 1: return "-" + edge;
+    case 2: return std::to_string(limit - 1) + ".99999999";
+    default:  // whole part within the limit's open range, so the fraction cannot pass it
+      return std::to_string(static_cast<int>(in.next()) % (2 * limit - 1) - (limit - 1)) + "." +
+             std::to_string(in.next());
+  }
+}
+
+// Airport k: a code of its own (the loader refuses repeats), a country of two letters.
+std::string airport(Bytes& in, int k) {
+  static constexpr const char* kIata[] = {"AA", "aa", "BB", "", " C", "DD"};
+  static constexpr const char* kCountry[] = {"FR", "fr", "US", "gB"};
+  return std::string("{\"iata\":\"") + kIata[in.next() % 6] + std::to_string(k) +
+         "\",\"name\":\"A\",\"city\":\"C\",\"country\":\"" + kCountry[in.next() % 4] +
+         "\",\"lat\":" + coordinate(in, 90) + ",\"lng\":" + coordinate(in, 180) + "}";
 }
 
 void generate(Bytes& in, std::string& airports, std::string& countries) {
   airports = "[";
-  for (uint8_t n = in.next() % 8, k = 0; k < n; ++k) airports += (k > 0 ? "," : "") + airport(in);
+  for (uint8_t n = in.next() % 8, k = 0; k < n; ++k) airports += (k > 0 ? "," : "") + airport(in, k);
   airports += "]";
   countries = "{\"type\":\"FeatureCollection\",\"features\":[";
   for (uint8_t n = in.next() % 6, k = 0; k < n; ++k) countries += (k > 0 ? "," : "") + feature(in);
@@ -144,14 +161,14 @@ void probe(const Gantrix::State& s) {
     if (Gantrix::valid_coords(lat, lng)) points.emplace_back(lat, Gantrix::normalize_lng(lng));
   }
   std::vector<std::string_view> codes;
-  for (const auto& iata : s.airports.iata) codes.emplace_back(iata);
+  for (size_t i = 0; i < s.airports.iata.size(); ++i) codes.emplace_back(s.airports.iata[i]);
   codes.emplace_back("ZZZ");
   const Gantrix::AirportSet set(s, codes);
   for (const auto& [lat, lng] : points) {
     (void)Gantrix::find_country_code(s, lat, lng);
     (void)Gantrix::nearest_in_country(s, lat, lng);
-    (void)s.airport_indexes.all->nearest_view(lat, lng, 3, std::nullopt);
-    (void)s.airport_indexes.all->nearest_view(lat, lng, INT64_MAX, 500.0);
+    (void)s.airport_indexes.all.nearest_view(lat, lng, 3, std::nullopt);
+    (void)s.airport_indexes.all.nearest_view(lat, lng, INT64_MAX, 500.0);
     (void)set.nearest(lat, lng, 2, std::string_view("fr"), std::nullopt);
     (void)set.resolve(s, lat, lng, 1000.0);
   }

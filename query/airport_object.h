@@ -12,11 +12,11 @@
 namespace Gantrix {
 
 // "City, Country", or "Airport name, Country" when the city is empty or equals the name.
-inline const std::string& display_name(const State& s, int64_t id) {
+inline std::string_view display_name(const State& s, int64_t id) {
   return s.airports.display[static_cast<size_t>(id)];
 }
 // The composite code: lower-case country, ".", lower-case IATA (us.jfk).
-inline const std::string& composite_code(const State& s, int64_t id) {
+inline std::string_view composite_code(const State& s, int64_t id) {
   return s.airports.code[static_cast<size_t>(id)];
 }
 // The airport object's members without braces, so callers can append more.

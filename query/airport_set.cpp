@@ -24,16 +24,16 @@ AirportSet::AirportSet(const State& s, const std::vector<std::string_view>& piec
     }
     if (!seen_ids.insert(static_cast<int32_t>(id)).second) continue;
     member_ids.push_back(static_cast<int32_t>(id));
-    keys.push_back(s.airports.country_lower[id]);
+    keys.emplace_back(s.airports.country_lower[id]);
   }
   members = member_ids;
   std::sort(members.begin(), members.end());
 
-  all.emplace(*s.airport_indexes.all, member_ids);
+  all.emplace(s.airport_indexes.all, member_ids);
   const Groups groups(keys, member_ids);
   by_country.reserve(groups.keys.size());
   for (size_t g = 0; g < groups.keys.size(); ++g) {
-    by_country.try_emplace(groups.keys[g], *s.airport_indexes.all, groups.members(g));
+    by_country.try_emplace(groups.keys[g], s.airport_indexes.all, groups.members(g));
   }
 }
 

@@ -24,7 +24,7 @@ Located nearest_in_country(const State& s, double lat, double lng) {
   // A country without airports borrows the index of the country of the nearest airport
   // within growing radii.
   for (size_t r = 0; index == nullptr && r < NEARBY_RADII.size(); ++r) {
-    const int64_t a = s.airport_indexes.all->nearest_one(lat, lng, NEARBY_RADII[r]);
+    const int64_t a = s.airport_indexes.all.nearest_one(lat, lng, NEARBY_RADII[r]);
     if (a >= 0) index = s.country_index(s.airports.country_lower[a]);
   }
   if (index == nullptr) {

@@ -73,7 +73,7 @@ std::optional<std::string_view> country_exact(const State& s, double lat, double
 
 std::optional<std::string_view> find_country_from_nearby_airports(const State& s, double lat,
                                                                   double lng) {
-  const int64_t id = s.airport_indexes.all->nearest_one(lat, lng, NEARBY_AIRPORT_KM);
+  const int64_t id = s.airport_indexes.all.nearest_one(lat, lng, NEARBY_AIRPORT_KM);
   if (id < 0) return std::nullopt;
   return s.airports.country_lower[id];
 }

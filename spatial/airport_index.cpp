@@ -236,8 +236,7 @@ int64_t AirportIndex::nearest_one(double lat, double lng, std::optional<double> 
 }
 
 size_t AirportIndex::bytes() const {
-  return ids.capacity() * sizeof(int32_t) +
-         coords.capacity() * sizeof(double) + places.capacity() * sizeof(Place) + tree.bytes();
+  return ids.bytes() + coords.bytes() + places.bytes() + tree.bytes();
 }
 
 }  // namespace Gantrix

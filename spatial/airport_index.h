@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "core/column.h"
 #include "core/constants.h"
 #include "spatial/kd_tree.h"
 
@@ -39,6 +40,8 @@ class AirportIndex {
   // An index over some airports of `table`, an index whose entry i is airport i (the State's
   // all_airports): their unit vectors are copied from it instead of computed again.
   AirportIndex(const AirportIndex& table, std::vector<int32_t> ids);
+  // An empty index, to be pointed at an image by visit.
+  AirportIndex() = default;
   AirportIndex(const AirportIndex&) = delete;
   AirportIndex& operator=(const AirportIndex&) = delete;
   AirportIndex(AirportIndex&&) noexcept = default;
@@ -56,13 +59,20 @@ class AirportIndex {
   // Bytes held by the index itself (the shared columns excluded).
   [[nodiscard]] size_t bytes() const;
 
-  std::vector<int32_t> ids;
-  std::vector<double> coords;  // unit vectors, three per entry, in ids order
+  template <class V>
+  void visit(V& v) {
+    uint64_t tight = tighten ? 1 : 0;
+    v(ids), v(coords), v(places), v(tree), v.count(tight);
+    tighten = tight != 0;
+  }
+
+  Column<int32_t> ids;
+  Column<double> coords;  // unit vectors, three per entry, in ids order
   // Each entry's latitude, longitude and cos(latitude): what its distance needs, in one place.
   struct Place {
     double lat, lng, coslat;
   };
-  std::vector<Place> places;
+  Column<Place> places;
   KdTree tree;
   bool tighten = true;  // the bound may follow the k-th chord (distances_track_chords)
 

@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "core/column.h"
 #include "spatial/ring_grid.h"
 #include "spatial/rings.h"
 
@@ -60,13 +61,18 @@ class CountryCells {
   }
 
   [[nodiscard]] size_t bytes() const {
-    return cells.capacity() * sizeof(int16_t) + quiet.capacity();
+    return cells.bytes() + quiet.bytes();
+  }
+
+  template <class V>
+  void visit(V& v) {
+    v(cells), v(quiet);
   }
 
   static constexpr double NEAR_REACH = 2.0;
-  std::vector<int16_t> cells;  // row-major from (-180, -90)
+  Column<int16_t> cells;  // row-major from (-180, -90)
   // Per one-degree cell: 1 when every cell within NEAR_REACH + 1 degrees of it is NONE.
-  std::vector<uint8_t> quiet;
+  Column<uint8_t> quiet;
 };
 
 }  // namespace Gantrix

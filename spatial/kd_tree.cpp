@@ -8,7 +8,7 @@ KdTree::KdTree(std::span<const double> xyz) {
   const size_t n = xyz.size() / 3;
   points.resize(n);
   for (size_t i = 0; i < n; ++i) {
-    points[i] = {xyz[i * 3], xyz[i * 3 + 1], xyz[i * 3 + 2], static_cast<int32_t>(i)};
+    points[i] = {xyz[i * 3], xyz[i * 3 + 1], xyz[i * 3 + 2], static_cast<int32_t>(i), 0};
   }
   if (n == 0) return;
   nodes.reserve(2 * (n / (LEAF / 2) + 1));

@@ -8,6 +8,8 @@
 #include <span>
 #include <vector>
 
+#include "core/column.h"
+
 namespace Gantrix {
 
 class KdTree {
@@ -17,6 +19,7 @@ class KdTree {
   struct Point {
     double x, y, z;
     int32_t entry;
+    int32_t unused = 0;  // spelled out so an image of the points holds no stray bytes
   };
   // An inner node splits on axis `axis`: its left subtree holds coordinates at most `lo` on
   // that axis and its right subtree (node `right`) coordinates at least `hi`. A leaf has
@@ -43,11 +46,16 @@ class KdTree {
   }
 
   [[nodiscard]] size_t bytes() const {
-    return nodes.capacity() * sizeof(Node) + points.capacity() * sizeof(Point);
+    return nodes.bytes() + points.bytes();
   }
 
-  std::vector<Node> nodes;
-  std::vector<Point> points;
+  template <class V>
+  void visit(V& v) {
+    v(nodes), v(points);
+  }
+
+  Column<Node> nodes;
+  Column<Point> points;
 
  private:
   // Midpoint cuts down to this depth, median cuts below: at most 40 + 31 levels.

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/column.h"
 #include "spatial/rings.h"
 
 namespace Gantrix {
@@ -48,15 +49,19 @@ class RingGrid {
 
   [[nodiscard]] size_t size() const { return ring.size(); }
   [[nodiscard]] size_t bytes() const {
-    return (ring.capacity() + cell_start.capacity() + cell_box.capacity()) * sizeof(int32_t) +
-           (lo.capacity() + hi.capacity()) * sizeof(double);
+    return ring.bytes() + cell_start.bytes() + cell_box.bytes() + lo.bytes() + hi.bytes();
   }
 
-  std::vector<int32_t> ring;        // per box: its ring
-  std::vector<double> lo;           // per box: min longitude, min latitude
-  std::vector<double> hi;           // per box: max longitude, max latitude
-  std::vector<int32_t> cell_start;  // per cell (row-major, then one more): into cell_box
-  std::vector<int32_t> cell_box;    // boxes, cell after cell
+  template <class V>
+  void visit(V& v) {
+    v(ring), v(lo), v(hi), v(cell_start), v(cell_box);
+  }
+
+  Column<int32_t> ring;        // per box: its ring
+  Column<double> lo;           // per box: min longitude, min latitude
+  Column<double> hi;           // per box: max longitude, max latitude
+  Column<int32_t> cell_start;  // per cell (row-major, then one more): into cell_box
+  Column<int32_t> cell_box;    // boxes, cell after cell
 
  private:
   // Clamped, so probes past the poles or the antimeridian land in the edge cells; rounding

@@ -74,13 +74,9 @@ bool Rings::contains(int64_t r, double x, double y) const {
 }
 
 size_t Rings::bytes() const {
-  return (xs.capacity() + ys.capacity() + min_lng.capacity() + min_lat.capacity() +
-          max_lng.capacity() + max_lat.capacity() + band_height.capacity()) *
-             sizeof(double) +
-         (first.capacity() + n.capacity() + bands.capacity() + band0.capacity() +
-          bstart.capacity()) *
-             sizeof(int64_t) +
-         edges.capacity() * sizeof(int32_t);
+  return xs.bytes() + ys.bytes() + min_lng.bytes() + min_lat.bytes() + max_lng.bytes() +
+         max_lat.bytes() + band_height.bytes() + first.bytes() + n.bytes() + bands.bytes() +
+         band0.bytes() + bstart.bytes() + edges.bytes();
 }
 
 }  // namespace Gantrix

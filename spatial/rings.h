@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/column.h"
+
 namespace Gantrix {
 
 class Rings {
@@ -47,19 +49,25 @@ class Rings {
   [[nodiscard]] int64_t size() const { return static_cast<int64_t>(first.size()); }
   [[nodiscard]] size_t bytes() const;
 
-  std::vector<double> xs;
-  std::vector<double> ys;
-  std::vector<int64_t> first;
-  std::vector<int64_t> n;
-  std::vector<double> min_lng;
-  std::vector<double> min_lat;
-  std::vector<double> max_lng;
-  std::vector<double> max_lat;
-  std::vector<double> band_height;
-  std::vector<int64_t> bands;
-  std::vector<int64_t> band0;
-  std::vector<int64_t> bstart;
-  std::vector<int32_t> edges;
+  Column<double> xs;
+  Column<double> ys;
+  Column<int64_t> first;
+  Column<int64_t> n;
+  Column<double> min_lng;
+  Column<double> min_lat;
+  Column<double> max_lng;
+  Column<double> max_lat;
+  Column<double> band_height;
+  Column<int64_t> bands;
+  Column<int64_t> band0;
+  Column<int64_t> bstart;
+  Column<int32_t> edges;
+
+  template <class V>
+  void visit(V& v) {
+    v(xs), v(ys), v(first), v(n), v(min_lng), v(min_lat), v(max_lng), v(max_lat);
+    v(band_height), v(bands), v(band0), v(bstart), v(edges);
+  }
 };
 
 // The band of latitude y in a ring whose lowest latitude is lo, band height h, nb bands.

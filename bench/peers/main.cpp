@@ -155,7 +155,7 @@ int main(int argc, char** argv) {
   const auto pts = bench::mixed_points(s.airports.lat, s.airports.lng, n, 0x6A7217);
   std::vector<std::string> set_codes;
   for (size_t j = 0; j < s.airports.iata.size() && set_codes.size() < 1000; j += 8)
-    set_codes.push_back(s.airports.iata[j]);
+    set_codes.emplace_back(s.airports.iata[j]);
   std::string joined;
   for (const auto& c : set_codes) joined += (joined.empty() ? "" : "\x1f") + c;
   char* h = gx_set_new(joined.c_str(), static_cast<int64_t>(set_codes.size()));
@@ -179,7 +179,7 @@ int main(int argc, char** argv) {
       inside.push_back(j);
       in_id[j] = index_of[j]->nearest_one(lat, lng, std::nullopt);
     }
-    world_id[j] = s.airport_indexes.all->nearest_one(lat, lng, std::nullopt);
+    world_id[j] = s.airport_indexes.all.nearest_one(lat, lng, std::nullopt);
     for (const Gantrix::Hit& h : set.all->nearest_view(lat, lng, 5, std::nullopt)) {
       set_hits[j].push_back(h.id);
     }
@@ -196,7 +196,8 @@ int main(int argc, char** argv) {
     gx_free(r);
   };
 
-  // Gantrix: start-up from the embedded texts, then the exported functions and the internals.
+  // Gantrix: start-up from the State image compiled in, then the exported functions and the
+  // internals.
   {
     Row& api = rows.emplace_back();
     Row& in = rows.emplace_back();
@@ -207,7 +208,7 @@ int main(int argc, char** argv) {
     for (int r = 0; r < std::max(g_reps, 3); ++r) {
       const size_t before = heap_bytes();
       const double t0 = cpu_ns();
-      auto st = std::make_unique<G>(Gantrix::airports_json(), Gantrix::countries_json());
+      auto st = std::make_unique<G>(Gantrix::state_image());
       t.push_back((cpu_ns() - t0) / 1e6);
       grown = heap_bytes() - before;
       api.mb = in.mb = static_cast<double>(st->bytes()) / 1e6;
@@ -228,7 +229,7 @@ int main(int argc, char** argv) {
     measure(in.country_all, all, fc);
     measure(in.country_land, land, fc);
     measure(in.world, all, [&](uint32_t j) {
-      keep(s.airport_indexes.all->nearest_view(pts[j].lat, pts[j].lng, 1, std::nullopt).data());
+      keep(s.airport_indexes.all.nearest_view(pts[j].lat, pts[j].lng, 1, std::nullopt).data());
     });
     measure(in.in_country, inside, [&](uint32_t j) {
       keep(s.country_index(code[j])->nearest_view(pts[j].lat, pts[j].lng, 1, std::nullopt).data());
@@ -240,7 +241,7 @@ int main(int argc, char** argv) {
     measure(in.find, all,
             [&](uint32_t j) { keep(Gantrix::nearest_in_country(s, pts[j].lat, pts[j].lng)); });
     measure(one, all, [&](uint32_t j) {
-      keep(s.airport_indexes.all->nearest_one(pts[j].lat, pts[j].lng, std::nullopt));
+      keep(s.airport_indexes.all.nearest_one(pts[j].lat, pts[j].lng, std::nullopt));
     });
     measure(one_in, inside, [&](uint32_t j) {
       keep(s.country_index(code[j])->nearest_one(pts[j].lat, pts[j].lng, std::nullopt));
@@ -254,7 +255,7 @@ int main(int argc, char** argv) {
       take(gx_find(pts[j].lat, pts[j].lng));
       const auto loc = Gantrix::nearest_in_country(s, pts[j].lat, pts[j].lng);
       bad += loc.index >= 0 &&
-             out.find("\"code\":\"" + s.airports.code[loc.index] + "\"") == std::string::npos;
+             out.find("\"code\":\"" + std::string(s.airports.code[loc.index]) + "\"") == std::string::npos;
       take(gx_set_nearest(handle, pts[j].lat, pts[j].lng, nullptr, 0, 0.0, 0, 5));
       size_t objects = 0;
       for (size_t p = out.find("distance_km"); p != std::string::npos;

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <span>
 
 #include "data/datasets.h"
 #include "tests/support/test_support.h"
@@ -22,7 +25,7 @@ std::string collection(const std::string& features) {
 
 TEST(State, EmptyDatasetsBuildAnEmptyState) {
   const State s(" [ ] ", kNoCountries);
-  EXPECT_EQ(s.airports.size() + s.airport_indexes.all->size() + s.airport_indexes.by_country.size(),
+  EXPECT_EQ(s.airports.size() + s.airport_indexes.all.size() + s.airport_indexes.countries.size(),
             0u);
   EXPECT_EQ(s.countries.rings.size() + s.countries.envelopes(), 0u);
 }
@@ -50,22 +53,60 @@ TEST(State, ReportsWhatCannotBeReadAndWhere) {
   }
 }
 
+// What the queries cannot answer well is refused while the State is built (so, for the
+// compiled-in data, while the library is built), naming the airport and where it ends.
+TEST(State, RefusesAirportsTheQueriesCannotAnswer) {
+  const auto airport = [](const std::string& iata, const std::string& country,
+                          const std::string& lat, const std::string& lng) {
+    return R"({"iata":")" + iata + R"(","name":"N","city":"","country":")" + country +
+           R"(","lat":)" + lat + R"(,"lng":)" + lng + "}";
+  };
+  const std::string ok = airport("AAA", "FR", "1", "2");
+  const std::pair<std::string, std::string> cases[] = {
+      {airport("BBB", "FR", "95", "0"), "airport 1 (\"BBB\") ending at byte @: latitude outside -90..90"},
+      {airport("BBB", "FR", "-90.5", "0"), "latitude outside -90..90"},
+      {airport("BBB", "FR", "0", "180.25"), "longitude outside -180..180"},
+      {airport("BBB", "FR", "0", "-181"), "longitude outside -180..180"},
+      {airport("BBB", "", "0", "0"), "country \"\" is not two letters"},
+      {airport("BBB", ".a", "0", "0"), "country \".a\" is not two letters"},
+      {airport("BBB", "USA", "0", "0"), "country \"USA\" is not two letters"},
+      {airport("aaa", "US", "0", "0"), "IATA code \"AAA\" given twice (airports 0 and 1)"},
+      {R"({"iata":"B\u00e9"})", "json: unsupported string escape \\u (write the character itself, in UTF-8)"}};
+  for (auto [second, want] : cases) {
+    const std::string text = "[" + ok + "," + second + "]";
+    if (want.find('@') != std::string::npos) {
+      want.replace(want.find('@'), 1, std::to_string(text.size() - 1));
+    }
+    const std::string got = test::error_of([&] { State s(text, kNoCountries); });
+    EXPECT_NE(got.find(want), std::string::npos) << got;
+  }
+  // Edges of the globe are fine, and so is a code repeated only by another airport's country.
+  EXPECT_EQ(State("[" + ok + "," + airport("BBB", "fr", "-90", "180") + "," +
+                      airport("FR", "zz", "90", "-180") + "]",
+                  kNoCountries)
+                .airports.size(),
+            3u);
+}
+
 // Unknown members of any type are skipped and a repeated member keeps its last value; codes
-// are case-folded for lookup, and of two airports with one code the later wins.
+// are case-folded for lookup.
 TEST(State, AirportRecords) {
   const State s(R"([{"x":"s","iata":"jfk","n":-1.5e3,"name":"J","t":true,"city":"New York",
     "z":null,"country":"US","o":{"a":[1,{"b":false}]},"lat":40.0,"lng":-73.8,"a":[[],{}],
     "lat":40.6}, {"iata":"lhr","name":"L","city":"","country":"GB","lat":51.5,"lng":-0.5},
-    {"iata":"JFK","name":"J2","city":"","country":"us","lat":40.7,"lng":-73.9}])",
+    {"iata":"BOS","name":"B","city":"","country":"us","lat":42.4,"lng":-71.0}])",
                 kNoCountries);
   const AirportTable& a = s.airports;
-  EXPECT_EQ(a.iata[0] + a.name[0] + a.city[0] + a.country[0], "jfkJNew YorkUS");
+  EXPECT_EQ(Texts({std::string(a.iata[0]), std::string(a.name[0]), std::string(a.city[0]),
+                   std::string(a.country[0])}),
+            Texts({"jfk", "J", "New York", "US"}));
   EXPECT_EQ(Doubles({a.lat[0], a.lng[0]}), Doubles({40.6, -73.8}));
   EXPECT_EQ(a.country_lower, Texts({"us", "gb", "us"}));
-  EXPECT_EQ(s.airports.iata, Texts({"jfk", "lhr", "JFK"}));
-  EXPECT_EQ(Ints({s.airport_id("JFK"), s.airport_id("LHR"), s.airport_id("lhr")}),
-            Ints({2, 1, -1}));
-  EXPECT_EQ(s.airport_indexes.by_country.size(), 2u);
+  EXPECT_EQ(s.airports.iata, Texts({"jfk", "lhr", "BOS"}));
+  EXPECT_EQ(Ints({s.airport_id("JFK"), s.airport_id("LHR"), s.airport_id("BOS"),
+                  s.airport_id("lhr"), s.airport_id("JF"), s.airport_id("JFKX"), s.airport_id("")}),
+            Ints({0, 1, 2, -1, -1, -1, -1}));
+  EXPECT_EQ(s.airport_indexes.countries.size(), 2u);
   ASSERT_NE(s.country_index("us"), nullptr);
   EXPECT_EQ(s.country_index("us")->ids, (std::vector<int32_t>{0, 2}));
 }
@@ -91,7 +132,7 @@ TEST(CountryLoader, OtherGeometriesAddNoRingButKeepTheirFeatureSlot) {
     {"geometry":{"type":"Polygon","coordinates":[[[0,0],[1,0],[0,1]]]}})"));
   EXPECT_EQ(s.countries.first_ring, Ints({0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(s.countries.ring_count, Ints({0, 0, 0, 0, 0, 1}));
-  EXPECT_EQ(s.countries.names.size(), 5u);
+  EXPECT_EQ(s.countries.name_key, Texts({"AA", "BB", "CC", "DD", "EE"}));
   EXPECT_EQ(s.countries.envelopes(), 0u);       // the only feature with points has no code
   EXPECT_EQ(s.countries.ring_grid.size(), 0u);  // nor is its ring indexed
 }
@@ -102,8 +143,9 @@ TEST(CountryLoader, FirstNameWinsAndUnusableCodesGetNoEnvelope) {
                                             {"", "Blank", "30 30,31 30,31 31"},
                                             {"fr", "Corse", "8.5 41,9.5 41,9 43"}}));
   EXPECT_EQ(s.countries.first_ring, Ints({0, 2, 3, 4}));
-  EXPECT_EQ(s.countries.names.at("FR") + s.countries.names.at("-99") + s.countries.names.at(""),
-            "FranceNowhereBlank");
+  EXPECT_EQ(s.countries.name_of("FR") + s.countries.name_of("-99") + s.countries.name_of("") +
+                s.countries.name_of("XY"),
+            "FranceNowhereBlankXY");
   EXPECT_EQ(s.countries.envelope_code, Texts({"fr", "fr"}));
   EXPECT_EQ(s.countries.envelope_feature, Ints({0, 3}));
   EXPECT_EQ(s.countries.envelope_lo, Doubles({0, 40, 8.5, 41}));
@@ -119,8 +161,8 @@ TEST(CountryLoader, PropertiesAndPositions) {
     {"properties":{"iso_a2":null,"name":"N"},"geometry":{"type":"Polygon","coordinates":[[[0,0]]]}},
     {"properties":{"iso_a2":"YY","name":null},"geometry":{"type":"Polygon",
      "coordinates":[[[10.0,20.0,300.0],[5],[],[11,21,1,2]],[]]}})"));
-  EXPECT_EQ(s.countries.names.size(), 1u);
-  EXPECT_EQ(s.countries.names.at("XX"), "Second");
+  EXPECT_EQ(s.countries.name_key, Texts{"XX"});
+  EXPECT_EQ(s.countries.name_of("XX"), "Second");
   EXPECT_EQ(s.countries.rings.n, Ints({1, 2, 0}));
   EXPECT_EQ(s.countries.rings.xs, Doubles({0, 10, 11}));
   EXPECT_EQ(s.countries.rings.ys, Doubles({0, 20, 21}));
@@ -139,7 +181,7 @@ TEST(EmbeddedState, EveryRecordLoadsAndNoEdgeSpansMoreThan180Degrees) {
   const State& s = state();
   const std::string_view countries = countries_json();
   EXPECT_EQ(s.airports.size(), occurrences(airports_json(), "\"iata\""));
-  EXPECT_EQ(s.airport_indexes.all->size(), s.airports.size());
+  EXPECT_EQ(s.airport_indexes.all.size(), s.airports.size());
   const size_t features = occurrences(countries, "\"type\":\"Feature\"");
   EXPECT_EQ(s.countries.first_ring.size(), features);
   EXPECT_EQ(s.countries.envelope_code.size(), features -
@@ -152,6 +194,75 @@ TEST(EmbeddedState, EveryRecordLoadsAndNoEdgeSpansMoreThan180Degrees) {
     for (int64_t i = 0, b = rings.first[r], cnt = rings.n[r]; i < cnt; ++i) {
       ASSERT_LE(std::fabs(rings.xs[b + i] - rings.xs[b + (i == 0 ? cnt : i) - 1]), 180.0) << r;
     }
+  }
+}
+
+}  // namespace
+}  // namespace Gantrix
+
+namespace Gantrix {
+namespace {
+
+// The library's State is the image written at build time: the same loaders run in-process
+// on the same texts must give it back byte for byte (nothing left to chance in the layout,
+// padding included), and the State read from it must answer as one built here.
+TEST(StateImage, BuiltInProcessFromTheTextsEqualsTheCompiledInImage) {
+  const ImageBytes built = State::image_of(airports_json(), countries_json());
+  const std::span<const std::byte> embedded = state_image();
+  ASSERT_EQ(built.view().size(), embedded.size());
+  EXPECT_TRUE(std::equal(embedded.begin(), embedded.end(), built.view().begin()));
+  EXPECT_EQ(state().header().dataset_hash, dataset_hash(airports_json(), countries_json()));
+  EXPECT_EQ(state().header().airports, state().airports.size());
+}
+
+TEST(StateImage, ReadsInPlaceWithoutCopying) {
+  const State& s = state();
+  const auto inside = [&](const void* p) {
+    const auto* b = static_cast<const std::byte*>(p);
+    return b >= state_image().data() && b < state_image().data() + state_image().size();
+  };
+  EXPECT_TRUE(inside(s.airports.lat.data()));
+  EXPECT_TRUE(inside(s.countries.rings.xs.data()));
+  EXPECT_TRUE(inside(s.airport_indexes.all.tree.points.data()));
+  EXPECT_TRUE(inside(s.airports.answer.text.data()));
+}
+
+// A damaged or foreign image is refused with a message, never read.
+TEST(StateImage, RefusesImagesItCannotRead) {
+  const State small(R"([{"iata":"A","name":"A","city":"","country":"FR","lat":1,"lng":2}])",
+                    R"({"features":[]})");
+  const std::span<const std::byte> good = small.image();
+  const auto header_at = [](std::vector<std::byte>& b, size_t offset, uint64_t v, size_t n) {
+    std::memcpy(b.data() + offset, &v, n);
+  };
+  struct Case {
+    const char* damage;
+    size_t offset;  // where to write
+    uint64_t value;
+    size_t width;
+    size_t keep;  // bytes kept (0: all)
+    const char* want;
+  };
+  const size_t first_entry = sizeof(ImageHeader);
+  const Case cases[] = {
+      {"magic", 0, 0x21, 1, 0, "not a State image"},
+      {"version", 8, IMAGE_VERSION + 1, 4, 0, "format version 2, this library reads 1"},
+      {"truncated", 0, 0, 0, 100, "size does not match its header"},
+      {"too short", 0, 0, 0, 10, "shorter than its header"},
+      {"sections", 12, 100000, 4, 0, "section table runs past the end"},
+      {"fewer sections", 12, 3, 4, 0, "fewer sections than the parts have columns"},
+      {"value size", first_entry + 16, 3, 4, 0, "section 0 holds other values"},
+      {"offset", first_entry, 1u << 30, 8, 0, "section 0 lies outside the image"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::byte> copy(good.begin(), good.end());
+    if (c.width > 0) header_at(copy, c.offset, c.value, c.width);
+    if (c.keep > 0) copy.resize(c.keep);
+    ImageBytes aligned = ImageBytes::allocate(copy.size());
+    std::memcpy(aligned.data(), copy.data(), copy.size());
+    const std::string got = test::error_of([&] { State s(aligned.view()); });
+    EXPECT_NE(got.find(std::string("State image: ") + c.want), std::string::npos)
+        << c.damage << ": " << got;
   }
 }
 

@@ -148,7 +148,7 @@ TEST(SetNearest, MatchesABruteForceScanOfTheMembers) {
           for (const auto& [d, id] : all) {
             if ((!country || s.airports.country_lower[id] == key) &&
                 (bound < 0 || d <= bound) && static_cast<int64_t>(want.size()) < limit) {
-              want.push_back(lower(s.airports.country[id] + "." + s.airports.iata[id]) + " " +
+              want.push_back(lower(std::string(s.airports.country[id]) + "." + std::string(s.airports.iata[id])) + " " +
                              testing::PrintToString(d));
             }
           }

@@ -45,13 +45,13 @@ TEST(Lookup, KnownPlaces) {
     }
     const int64_t id = s.airport_id(upper(code.substr(3)));
     ASSERT_GE(id, 0) << got;
-    EXPECT_EQ(code.substr(0, 3) + s.airports.country_lower[id], p.served_by + "." + p.served_by);
-    EXPECT_EQ(got, "{\"code\":\"" + code + "\",\"name\":\"" + display_name(s, id) + "\"}");
+    EXPECT_EQ(code.substr(0, 3) + std::string(s.airports.country_lower[id]), p.served_by + "." + p.served_by);
+    EXPECT_EQ(got, "{\"code\":\"" + code + "\",\"name\":\"" + std::string(display_name(s, id)) + "\"}");
     if (std::string(p.what).find(", ") != std::string::npos) {
       EXPECT_EQ(member(got, "name"), p.what);
     }
     if (p.served_by != p.country) {  // borrowed: the nearest of all
-      EXPECT_EQ(id, s.airport_indexes.all->nearest_one(p.lat, p.lng, std::nullopt));
+      EXPECT_EQ(id, s.airport_indexes.all.nearest_one(p.lat, p.lng, std::nullopt));
     }
     // No airport of the serving country is nearer.
     const double km = haversine(p.lat, p.lng, s.airports.lat[id], s.airports.lng[id]);

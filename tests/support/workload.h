@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
 #include <vector>
 
 #include "data/state.h"
@@ -46,8 +47,8 @@ inline Point near(double lat, double lng, double dlat, double dlng) {
 
 // Even positions within 1 degree of a random centre, odd positions anywhere, so every prefix
 // has the same mix.
-inline std::vector<Point> mixed_points(const std::vector<double>& lats,
-                                       const std::vector<double>& lngs, size_t n, uint64_t seed) {
+inline std::vector<Point> mixed_points(std::span<const double> lats,
+                                       std::span<const double> lngs, size_t n, uint64_t seed) {
   Rng r{seed};
   std::vector<Point> out(n);
   for (size_t j = 0; j < n; ++j) {

@@ -6,7 +6,11 @@ set(GANTRIX_PROVENANCE_FILE "${PROJECT_SOURCE_DIR}/data/provenance.json" CACHE F
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${GANTRIX_PROVENANCE_FILE}")
 
 set(_gx_text "")
-if(EXISTS "${GANTRIX_PROVENANCE_FILE}")
+# The provenance record describes the default datasets only: a custom one is described by the
+# summary the State image's build writes (counts and hash).
+if(GANTRIX_AIRPORTS_FILE STREQUAL "${PROJECT_SOURCE_DIR}/data/airports.json" AND
+   GANTRIX_COUNTRIES_FILE STREQUAL "${PROJECT_SOURCE_DIR}/data/countries.geojson" AND
+   EXISTS "${GANTRIX_PROVENANCE_FILE}")
   file(READ "${GANTRIX_PROVENANCE_FILE}" _gx_text)
 endif()
 
