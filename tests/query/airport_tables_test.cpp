@@ -32,7 +32,7 @@ const Tables& tables() {
 
 std::string answer(const State& s, double lat, double lng) {
   const Located loc = nearest_in_country(s, lat, lng);
-  return loc.index < 0 ? "none: " + loc.error : s.airports.iata[loc.index];
+  return loc.index < 0 ? "none: " + loc.error : std::string(s.airports.iata[loc.index]);
 }
 
 TEST(AirportTables, TheDefaultTableIsPartOfTheFullOneRecordForRecord) {
