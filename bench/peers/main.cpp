@@ -58,6 +58,13 @@ struct Figure {
   std::vector<double> passes;  // mean ns per call, one per round
 };
 double g_clock_cost = 0.0;
+// Share of points on which a peer's country must agree with the library's (a point within
+// 1e-6 degrees of a border counts as agreeing). Peers that read the outlines as drawn differ
+// at only a few points (S2's edges are great-circle arcs; a ring crossing itself or touching
+// a hole may be read another way): at most 9 of 100,000. One outline read inside
+// out covers most of the globe and drops agreement to a few percent, and losing a large
+// country costs more than 0.1% of the points.
+constexpr double kCountryAgreement = 0.999;
 int g_reps = 5;
 
 struct Job {
@@ -362,6 +369,11 @@ int main(int argc, char** argv) {
     if (peer->has_set()) checks << "; set k=5 lists " << pct(sagree, n);
     checks << " (equal great-circle distances count as agreeing).\n";
     if (m.great_circle) failed |= wagree != n || iagree != inside.size() || sagree != n;
+    if (static_cast<double>(agree + border) < kCountryAgreement * static_cast<double>(n)) {
+      checks << "- " << m.name << ": **country agreement below "
+             << num(100.0 * kCountryAgreement, 1) << "%**.\n";
+      failed = true;
+    }
   }
 
   run_jobs();

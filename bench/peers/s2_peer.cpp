@@ -36,26 +36,26 @@ class S2Peer final : public Peer {
     const PeerData d = load(dir);
     lat_ = d.lat;
     lng_ = d.lng;
-    // The file's rings carry spikes and touching edges that S2 takes as crossings, which
-    // would turn a loop inside out; S2Builder snaps them to 1e-7 degrees and drops the
-    // degenerate pieces, as a user of S2 would for such input.
+    // The file reads its rings by even-odd parity: ring orientation means nothing, holes
+    // come in either direction, and coastline rings may cross themselves. S2 reads a loop's
+    // interior on its left, so directed loops from these rings would turn some of them
+    // inside out. The rings go in as undirected edges instead: S2Builder splits the
+    // crossings, cancels edges drawn twice (spikes, the seams at +-180 degrees), and the
+    // polygon layer picks for each piece the side covering less than a hemisphere and nests
+    // the loops, which is the file's parity. Vertices snap to 1e-7 degrees, the file's
+    // precision.
     S2Builder::Options options(s2builderutil::IntLatLngSnapFunction(7));
     options.set_split_crossing_edges(true);
+    const s2builderutil::S2PolygonLayer::Options layer(S2Builder::EdgeType::UNDIRECTED);
     for (const Feature& f : d.features) {
       auto poly = std::make_unique<S2Polygon>();
       poly->set_s2debug_override(S2Debug::DISABLE);
       S2Builder builder(options);
-      builder.StartLayer(std::make_unique<s2builderutil::S2PolygonLayer>(poly.get()));
+      builder.StartLayer(std::make_unique<s2builderutil::S2PolygonLayer>(poly.get(), layer));
       for (const auto& rings : f.polygons) {
-        for (size_t k = 0; k < rings.size(); ++k) {
-          const Ring& r = rings[k];
+        for (const Ring& r : rings) {
           std::vector<S2Point> v;
           for (size_t j = 0; j + 1 < r.x.size(); ++j) v.push_back(point(r.y[j], r.x[j]));
-          // Interior on the left: outer rings counter-clockwise in longitude and latitude,
-          // holes clockwise, whichever way the file has them.
-          double area2 = 0.0;
-          for (size_t j = 0; j + 1 < r.x.size(); ++j) area2 += r.x[j] * r.y[j + 1] - r.x[j + 1] * r.y[j];
-          if ((area2 < 0.0) == (k == 0)) std::reverse(v.begin(), v.end());
           builder.AddLoop(v);
         }
       }
