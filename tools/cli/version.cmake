@@ -6,10 +6,14 @@ set(GANTRIX_PROVENANCE_FILE "${PROJECT_SOURCE_DIR}/data/provenance.json" CACHE F
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${GANTRIX_PROVENANCE_FILE}")
 
 set(_gx_text "")
-# The provenance record describes the default datasets only: a custom one is described by the
-# summary the State image's build writes (counts and hash).
-if(GANTRIX_AIRPORTS_FILE STREQUAL "${PROJECT_SOURCE_DIR}/data/airports.json" AND
-   GANTRIX_COUNTRIES_FILE STREQUAL "${PROJECT_SOURCE_DIR}/data/countries.geojson" AND
+# The provenance record describes the pipeline's files (either airport table, either outline
+# file): a custom one is described by the summary the State image's build writes (counts and
+# hash) alone.
+set(_gx_pipeline_files "${PROJECT_SOURCE_DIR}/data/airports.json"
+    "${PROJECT_SOURCE_DIR}/data/airports-all.json" "${PROJECT_SOURCE_DIR}/data/countries.geojson"
+    "${PROJECT_SOURCE_DIR}/data/countries-natural-earth.geojson")
+if(GANTRIX_AIRPORTS_FILE IN_LIST _gx_pipeline_files AND
+   GANTRIX_COUNTRIES_FILE IN_LIST _gx_pipeline_files AND
    EXISTS "${GANTRIX_PROVENANCE_FILE}")
   file(READ "${GANTRIX_PROVENANCE_FILE}" _gx_text)
 endif()
@@ -24,9 +28,9 @@ endfunction()
 
 set(_gx_lines "gantrix ${PROJECT_VERSION}")
 _gx_field(_date date)
-# The airport table compiled in (GANTRIX_AIRPORTS): its counts and what it holds.
+# The airport table compiled in: its counts and what it holds.
 set(_gx_table airports)
-if(GANTRIX_AIRPORTS STREQUAL "all")
+if(GANTRIX_AIRPORTS_FILE STREQUAL "${PROJECT_SOURCE_DIR}/data/airports-all.json")
   set(_gx_table airports_all)
 endif()
 _gx_field(_airports ${_gx_table} count)
@@ -46,9 +50,9 @@ endif()
 if(_airport_what AND _gx_table STREQUAL "airports_all")
   list(APPEND _gx_lines "  airport table all: ${_airport_what}")
 elseif(_airport_what)
-  list(APPEND _gx_lines "  airport table ${GANTRIX_AIRPORTS}: ${_airport_what} (codes of other airports are not found: build with -DGANTRIX_AIRPORTS=all for every airport)")
+  list(APPEND _gx_lines "  airport table scheduled: ${_airport_what} (codes of other airports are not found: build with -DGANTRIX_AIRPORTS=all for every airport)")
 endif()
-if(GANTRIX_BORDERS STREQUAL "natural-earth")
+if(GANTRIX_COUNTRIES_FILE STREQUAL "${PROJECT_SOURCE_DIR}/data/countries-natural-earth.geojson")
   _gx_field(_outlines countries_natural_earth outlined)
   if(_outlines)
     list(APPEND _gx_lines "  ${_outlines} country outlines (Natural Earth ${_ne_edition}, ${_ne_scale}, public domain)")
