@@ -23,16 +23,8 @@ std::string lower(std::string_view s) {
 }
 
 int64_t AirportTable::id_of(std::string_view iata_code) const {
-  size_t lo = 0, hi = code_key.size();
-  while (lo < hi) {
-    const size_t mid = lo + (hi - lo) / 2;
-    if (code_key[mid] < iata_code) {
-      lo = mid + 1;
-    } else {
-      hi = mid;
-    }
-  }
-  return lo < code_key.size() && code_key[lo] == iata_code ? code_id[lo] : -1;
+  const int64_t k = code_key.find_sorted(iata_code);
+  return k < 0 ? -1 : code_id[static_cast<size_t>(k)];
 }
 
 void AirportTable::render_names(const std::vector<std::string>& country_names) {

@@ -3,17 +3,8 @@
 namespace Gantrix {
 
 std::string CountryIndex::name_of(const std::string& upper_code) const {
-  size_t lo = 0, hi = name_key.size();
-  while (lo < hi) {
-    const size_t mid = lo + (hi - lo) / 2;
-    if (name_key[mid] < upper_code) {
-      lo = mid + 1;
-    } else {
-      hi = mid;
-    }
-  }
-  if (lo < name_key.size() && name_key[lo] == upper_code) return std::string(name_text[lo]);
-  return upper_code;
+  const int64_t k = name_key.find_sorted(upper_code);
+  return k < 0 ? upper_code : std::string(name_text[static_cast<size_t>(k)]);
 }
 
 void CountryIndex::add_envelope(int64_t feature, const std::string& code,

@@ -42,6 +42,20 @@ struct TextTable {
     return {text.data() + at[i], static_cast<size_t>(at[i + 1] - at[i])};
   }
   [[nodiscard]] size_t size() const { return at.empty() ? 0 : at.size() - 1; }
+
+  // In a table whose entries are sorted: the position of the entry equal to key, or -1.
+  [[nodiscard]] int64_t find_sorted(std::string_view key) const {
+    size_t lo = 0, hi = size();
+    while (lo < hi) {
+      const size_t mid = lo + (hi - lo) / 2;
+      if ((*this)[mid] < key) {
+        lo = mid + 1;
+      } else {
+        hi = mid;
+      }
+    }
+    return lo < size() && (*this)[lo] == key ? static_cast<int64_t>(lo) : -1;
+  }
   [[nodiscard]] size_t bytes() const { return text.bytes() + at.bytes(); }
 
   friend bool operator==(const TextTable& t, const std::vector<std::string>& texts) {
