@@ -6,14 +6,14 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <ctime>
 #include <cstring>
+#include <ctime>
 #include <string>
 
-#include "api/gantrix.h"
 #include "core/json_writer.h"
-#include "tests/support/workload.h"
+#include "gantrix.h"
 #include "spatial/airport_index.h"
+#include "tests/support/workload.h"
 
 extern char** environ;
 
@@ -29,8 +29,8 @@ void BM_JsonFloat(benchmark::State& st) {
   for (size_t j = 0; j < values.size(); ++j) {
     const double kind[] = {std::round(r.range(-180, 180) * 1e6) / 1e6,
                            Gantrix::haversine(r.range(-90, 90), r.range(-180, 180), 48.85, 2.35),
-                           static_cast<double>(r.below(100000)),
-                           std::pow(10.0, r.range(-300, -5)), std::pow(10.0, r.range(16, 300))};
+                           static_cast<double>(r.below(100000)), std::pow(10.0, r.range(-300, -5)),
+                           std::pow(10.0, r.range(16, 300))};
     values[j] = kind[j % 5] * (j % 7 == 0 ? -1.0 : 1.0);
   }
   bench::require(Gantrix::json_float(48.8566) == "48.8566" && Gantrix::json_float(2.0) == "2.0",

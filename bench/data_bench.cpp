@@ -3,10 +3,12 @@
 
 #include <string>
 
-#include "tests/support/workload.h"
-#include "data/datasets.h"
-#include "data/json_reader.h"
+#include "builder/dataset_texts.h"
+#include "builder/json_reader.h"
+#include "builder/state_builder.h"
 #include "query/point_in_country.h"
+#include "state/compiled_state.h"
+#include "tests/support/workload.h"
 
 namespace {
 
@@ -35,8 +37,9 @@ void BM_JsonSkip(benchmark::State& st) {
     }
     return t + "\n]\n";
   }();
-  bench::require(skips_all(R"([{"a":"q\"\\/\b\f\n\r\t","b":[-1.25e-3,0,true,null]},{}] )") &&
-                     skips_all(text), "skip_value consumes whole texts");
+  bench::require(
+      skips_all(R"([{"a":"q\"\\/\b\f\n\r\t","b":[-1.25e-3,0,true,null]},{}] )") && skips_all(text),
+      "skip_value consumes whole texts");
   for (auto _ : st) {
     Gantrix::JsonReader reader(text);
     reader.skip_value();
@@ -53,13 +56,13 @@ void BM_StateBuild(benchmark::State& st) {
   const auto airports = Gantrix::airports_json(), countries = Gantrix::countries_json();
   size_t bytes = 0;
   {
-    const Gantrix::State s(airports, countries);
-    const auto paris = Gantrix::country_exact(s, 48.8566, 2.3522);
+    const Gantrix::State s = Gantrix::build_state(airports, countries);
+    const auto paris = Gantrix::country_exact(s, {48.8566, 2.3522});
     bench::require(s.airport_id("CDG") >= 0 && paris && *paris == "fr", "CDG and Paris in fr");
     bytes = s.bytes();
   }
   for (auto _ : st) {
-    const Gantrix::State s(airports, countries);
+    const Gantrix::State s = Gantrix::build_state(airports, countries);
     benchmark::DoNotOptimize(s.airports.lat.data());
   }
   st.SetItemsProcessed(st.iterations());

@@ -5,12 +5,13 @@
 #include <string>
 
 #include "core/constants.h"
-#include "query/country_rules.h"
-#include "api/gantrix.h"
 #include "core/json_writer.h"
-#include "tests/support/workload.h"
-#include "spatial/airport_index.h"
+#include "core/text.h"
+#include "gantrix.h"
+#include "query/country_rules.h"
 #include "query/point_in_country.h"
+#include "spatial/airport_index.h"
+#include "tests/support/workload.h"
 
 namespace {
 
@@ -85,15 +86,15 @@ Stage classify(const Gantrix::State& s, double lat, double lng, std::string& ans
     answer = c ? Gantrix::json_str(*c) : "null";
     return c.has_value();
   };
-  if (hit(Gantrix::special_country(lat, lng))) return kBox;
-  if (hit(Gantrix::country_exact(s, lat, lng))) return kExact;
+  if (hit(Gantrix::special_country({lat, lng}))) return kBox;
+  if (hit(Gantrix::country_exact(s, {lat, lng}))) return kExact;
   for (const double r : Gantrix::RADII) {
     for (size_t d = 0; d < Gantrix::DIRECTIONS.size(); d += 2) {
       const double dlat = Gantrix::DIRECTIONS[d] * r, dlng = Gantrix::DIRECTIONS[d + 1] * r;
-      if (hit(Gantrix::country_exact(s, lat + dlat, lng + dlng))) return kProbes;
+      if (hit(Gantrix::country_exact(s, {lat + dlat, lng + dlng}))) return kProbes;
     }
   }
-  return hit(Gantrix::find_country_from_nearby_airports(s, lat, lng)) ? kAirport : kNone;
+  return hit(Gantrix::find_country_from_nearby_airports(s, {lat, lng})) ? kAirport : kNone;
 }
 
 struct Classified {
@@ -105,8 +106,12 @@ const Classified& classified() {
   static const Classified c = [] {
     std::vector<bench::Point> points = bench::workload();
     // Random points almost never land in the fixed boxes.
-    points.insert(points.end(), {{37.24, 131.86}, {-37.1, -12.3}, {-49.3, 69.5},
-                                 {-54.4, -36.7}, {-54.4, 3.35}, {10.3, -109.2}});
+    points.insert(points.end(), {{37.24, 131.86},
+                                 {-37.1, -12.3},
+                                 {-49.3, 69.5},
+                                 {-54.4, -36.7},
+                                 {-54.4, 3.35},
+                                 {10.3, -109.2}});
     Classified out;
     std::string answer;
     for (const auto p : points) {
@@ -178,10 +183,12 @@ void BM_SetNearest(benchmark::State& st) {
     size_t best = 0;
     for (size_t id = 8; id < 8000; id += 8) {
       if (Gantrix::haversine(lat, lng, s.airports.lat[id], s.airports.lng[id]) <
-          Gantrix::haversine(lat, lng, s.airports.lat[best], s.airports.lng[best])) best = id;
+          Gantrix::haversine(lat, lng, s.airports.lat[best], s.airports.lng[best]))
+        best = id;
     }
     const std::string text = take(gx_set_nearest(host_set(), lat, lng, nullptr, 0, 0.0, 0, 5));
-    require(text.find("\"iata\":\"" + std::string(s.airports.iata[best]) + "\"") < text.find("},{"), "set nearest");
+    require(text.find("\"iata\":\"" + std::string(s.airports.iata[best]) + "\"") < text.find("},{"),
+            "set nearest");
   }
   over_points(st, bench::workload(), [h = host_set()](double lat, double lng) {
     return gx_set_nearest(h, lat, lng, nullptr, 0, 0.0, 0, 5);
@@ -195,10 +202,14 @@ void BM_SetResolve(benchmark::State& st) {
   int checked = 0;  // where find picks a member at its own position, resolve picks it too
   for (size_t id = 0; id < 8000 && checked < 8; id += 8) {
     std::string code = "\"";
-    code.append(s.airports.country_lower[id]).append(".").append(Gantrix::lower(s.airports.iata[id]));
+    code.append(s.airports.country_lower[id])
+        .append(".")
+        .append(Gantrix::lower(s.airports.iata[id]));
     code.append("\"");
-    if (take(gx_find(s.airports.lat[id], s.airports.lng[id])).find(code) == std::string::npos) continue;
-    const std::string r = take(gx_set_resolve(host_set(), s.airports.lat[id], s.airports.lng[id], 0.0, 0));
+    if (take(gx_find(s.airports.lat[id], s.airports.lng[id])).find(code) == std::string::npos)
+      continue;
+    const std::string r =
+        take(gx_set_resolve(host_set(), s.airports.lat[id], s.airports.lng[id], 0.0, 0));
     require(r.find("\"resolution\":\"nearest\",\"nearest_code\":" + code) != std::string::npos,
             "a member resolves to itself");
     ++checked;

@@ -22,7 +22,7 @@ Gantrix::AirportIndex build() {
 
 // The peer a host would write without an index: haversine to all, k smallest by (km, id).
 Gantrix::test::Hits brute_force(double lat, double lng, size_t k, std::vector<uint32_t>& order,
-                          std::vector<double>& d) {
+                                std::vector<double>& d) {
   d.resize(pts().lat.size());
   order.resize(d.size());
   for (size_t j = 0; j < d.size(); ++j) {
@@ -57,7 +57,7 @@ void BM_Nearest(benchmark::State& st, bool brute) {
   std::vector<double> d;
   for (size_t j = 0; j < 64; ++j) {
     const auto [lat, lng] = queries[j];
-    const Gantrix::test::Hits a = Gantrix::test::nearest(index, lat, lng, k, std::nullopt);
+    const Gantrix::test::Hits a = Gantrix::test::nearest(index, {lat, lng}, k, std::nullopt);
     const Gantrix::test::Hits b = brute_force(lat, lng, static_cast<size_t>(k), order, d);
     bench::require(a.i == b.i && a.d == b.d, "index nearest equals brute force");
   }
@@ -65,12 +65,16 @@ void BM_Nearest(benchmark::State& st, bool brute) {
   const double t0 = cpu_ns();
   for (auto _ : st) {
     const auto [lat, lng] = queries[j++ % queries.size()];
-    if (brute) benchmark::DoNotOptimize(brute_force(lat, lng, static_cast<size_t>(k), order, d));
-    else benchmark::DoNotOptimize(index.nearest_view(lat, lng, k, std::nullopt).data());
+    if (brute)
+      benchmark::DoNotOptimize(brute_force(lat, lng, static_cast<size_t>(k), order, d));
+    else
+      benchmark::DoNotOptimize(index.nearest_view({lat, lng}, k, std::nullopt).data());
   }
   const double ns = (cpu_ns() - t0) / static_cast<double>(st.iterations());
-  if (brute) brute_ns[k] = ns;
-  else if (brute_ns.count(k) != 0) st.counters["speedup_vs_brute"] = brute_ns[k] / ns;
+  if (brute)
+    brute_ns[k] = ns;
+  else if (brute_ns.count(k) != 0)
+    st.counters["speedup_vs_brute"] = brute_ns[k] / ns;
   st.SetItemsProcessed(st.iterations());
 }
 BENCHMARK_CAPTURE(BM_Nearest, brute, true)->ArgName("k")->Arg(1)->Arg(10);
@@ -82,7 +86,8 @@ void BM_IndexBuild(benchmark::State& st) {
     const Gantrix::AirportIndex index = build();
     bench::require(index.size() == pts().lat.size(), "index covers every point");
     for (size_t id : {0, 17, 4242, 8499}) {
-      const Gantrix::test::Hits h = Gantrix::test::nearest(index, pts().lat[id], pts().lng[id], 1, std::nullopt);
+      const Gantrix::test::Hits h =
+          Gantrix::test::nearest(index, {pts().lat[id], pts().lng[id]}, 1, std::nullopt);
       bench::require(h.d.size() == 1 && h.d[0] == 0.0, "a point's nearest is at distance 0");
     }
   }

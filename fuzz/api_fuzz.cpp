@@ -5,17 +5,16 @@
 // independent parser) of the shape its function promises and is freed; a null result must
 // leave a message of at most 511 bytes. Sets still live at the end are freed, so inputs do
 // not see each other's sets.
-#include <nlohmann/json.hpp>
-
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
-#include "api/gantrix.h"
+#include "gantrix.h"
 
 namespace {
 
@@ -31,13 +30,38 @@ class Stream {
   uint8_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
 
   double number() {
-    static constexpr double kSpecial[] = {
-        0.0, -0.0, 90.0, -90.0, 180.0, -180.0, 540.0, 1e300, -1e300,
-        std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
-        -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::denorm_min(),
-        48.8566, 2.3522, 20015.0, 89.999999999, -179.99999999, 180.00000001,
-        90.00000000000001, std::numeric_limits<double>::max(), -2.3522, 40.7128, -74.006,
-        1e-300, 0.5, -1.0, 360.0, -540.0, 20037.5, 1e18, -1e18};
+    static constexpr double kSpecial[] = {0.0,
+                                          -0.0,
+                                          90.0,
+                                          -90.0,
+                                          180.0,
+                                          -180.0,
+                                          540.0,
+                                          1e300,
+                                          -1e300,
+                                          std::numeric_limits<double>::quiet_NaN(),
+                                          std::numeric_limits<double>::infinity(),
+                                          -std::numeric_limits<double>::infinity(),
+                                          std::numeric_limits<double>::denorm_min(),
+                                          48.8566,
+                                          2.3522,
+                                          20015.0,
+                                          89.999999999,
+                                          -179.99999999,
+                                          180.00000001,
+                                          90.00000000000001,
+                                          std::numeric_limits<double>::max(),
+                                          -2.3522,
+                                          40.7128,
+                                          -74.006,
+                                          1e-300,
+                                          0.5,
+                                          -1.0,
+                                          360.0,
+                                          -540.0,
+                                          20037.5,
+                                          1e18,
+                                          -1e18};
     const uint8_t b = byte();
     if (b < 128) return kSpecial[b % 32];
     if (b < 192) return (static_cast<double>(byte()) - 128.0) * 1.4 + byte() / 256.0;
@@ -78,8 +102,9 @@ class Stream {
   // 0x1F inside, bytes above 0x7F, and raw bytes of up to 63 (or, rarely, 600) bytes.
   std::string text() {
     static constexpr const char* kCodes[] = {
-        "JFK", " cdg ", "lhr", "ZZZ", "", "\x1f", "j fk", "\xc3\xa9", "ORY", "SYD\x1fNRT",
-        "\x1f\x1f", "\tLGA\r\n", "\xff\xfe\x80", "CDG\x1f", "-99", "AAAAAAAA"};
+        "JFK",          " cdg ",    "lhr", "ZZZ",        "",         "\x1f",
+        "j fk",         "\xc3\xa9", "ORY", "SYD\x1fNRT", "\x1f\x1f", "\tLGA\r\n",
+        "\xff\xfe\x80", "CDG\x1f",  "-99", "AAAAAAAA"};
     const uint8_t b = byte();
     if (b < 96) return kCodes[b % 16];
     std::string s;
@@ -161,8 +186,7 @@ json take(char* result) {
 
 void check_airport_object(const json& a) {
   require(a.is_object() && a.contains("code") && a["code"].is_string() && a.contains("iata") &&
-          a.contains("lat") && a["lat"].is_number() && a.contains("lng") &&
-          a["lng"].is_number());
+          a.contains("lat") && a["lat"].is_number() && a.contains("lng") && a["lng"].is_number());
 }
 
 // The sets this input made: handle and whether it is still live.
@@ -185,12 +209,18 @@ class Session {
     const uint8_t b = in_.byte();
     if (!sets_.empty() && b < 160) return sets_[b % sets_.size()].handle;
     switch (b % 8) {
-      case 0: return next_;  // not issued yet
-      case 1: return -1;
-      case 2: return kMin;
-      case 3: return kMax;
-      case 4: return next_ + (int64_t{1} << 32);
-      default: return in_.integer();
+      case 0:
+        return next_;  // not issued yet
+      case 1:
+        return -1;
+      case 2:
+        return kMin;
+      case 3:
+        return kMax;
+      case 4:
+        return next_ + (int64_t{1} << 32);
+      default:
+        return in_.integer();
     }
   }
 
@@ -228,7 +258,9 @@ class Session {
         break;
       }
       case 3:
-      case 4: set_new(); break;
+      case 4:
+        set_new();
+        break;
       case 5: {
         const int64_t h = handle();
         const json j = take(gx_set_free(h));
@@ -264,8 +296,12 @@ class Session {
         break;
       }
       case 9:
-      case 10: nearest(); break;
-      default: resolve(); break;
+      case 10:
+        nearest();
+        break;
+      default:
+        resolve();
+        break;
     }
   }
 
@@ -371,9 +407,9 @@ class Session {
     require(!j.is_discarded());
     if (j.is_discarded() || j.is_null()) return;
     check_airport_object(j);
-    require(j.contains("distance_km") && j["distance_km"].is_number() &&
-            j.contains("resolution") && j["resolution"].is_string() &&
-            j.contains("nearest_code") && j["nearest_code"].is_string());
+    require(j.contains("distance_km") && j["distance_km"].is_number() && j.contains("resolution") &&
+            j["resolution"].is_string() && j.contains("nearest_code") &&
+            j["nearest_code"].is_string());
     const std::string how = j["resolution"].get<std::string>();
     require(how == "nearest" || how == "same_country" || how == "nearby_foreign");
     if (how == "nearest") require(j["nearest_code"] == j["code"]);

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "builder/json_reader.h"
 #include "core/error.h"
-#include "data/json_reader.h"
 
 namespace {
 
@@ -58,18 +58,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const uint8_t op = ops == 0 ? static_cast<uint8_t>(i) : codes[i % ops];
       const auto before = static_cast<size_t>(r.pos());
       switch (op % 10) {
-        case 0: r.skip_value(); break;
-        case 1: r.expect(kChars[(op >> 4) % 7]); break;
-        case 2: (void)r.next((op & 16) ? ']' : '}', (op & 32) != 0); break;
-        case 3: (void)r.read_string(); break;
-        case 4: (void)r.read_opt_string(); break;
+        case 0:
+          r.skip_value();
+          break;
+        case 1:
+          r.expect(kChars[(op >> 4) % 7]);
+          break;
+        case 2:
+          (void)r.next((op & 16) ? ']' : '}', (op & 32) != 0);
+          break;
+        case 3:
+          (void)r.read_string();
+          break;
+        case 4:
+          (void)r.read_opt_string();
+          break;
         case 5: {
           const double v = r.read_number();
           check_number(text, before, static_cast<size_t>(r.pos()), v);
           break;
         }
-        case 6: r.skip_literal(kWords[(op >> 4) % 3]); break;
-        case 7: r.skip_ws(); (void)r.peek(); break;
+        case 6:
+          r.skip_literal(kWords[(op >> 4) % 3]);
+          break;
+        case 7:
+          r.skip_ws();
+          (void)r.peek();
+          break;
         case 8: {
           // A second reader started anywhere in the text, as the geometry loader does.
           Gantrix::JsonReader again(text, static_cast<int64_t>(n == 0 ? 0 : (op * 7u) % (n + 1)));
@@ -77,7 +92,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           if (static_cast<size_t>(again.pos()) > n) std::abort();
           break;
         }
-        default: (void)Gantrix::JsonReader(text, r.pos()).read_number(); break;
+        default:
+          (void)Gantrix::JsonReader(text, r.pos()).read_number();
+          break;
       }
       if (static_cast<size_t>(r.pos()) > n) std::abort();
     }

@@ -17,11 +17,13 @@
 #include <string_view>
 #include <vector>
 
+#include "builder/state_builder.h"
 #include "core/error.h"
-#include "data/state.h"
 #include "query/airport_set.h"
-#include "query/gantrix_ext.h"
 #include "query/point_in_country.h"
+#include "query/serving_airport.h"
+#include "query/set_registry.h"
+#include "state/state.h"
 
 namespace {
 
@@ -39,7 +41,7 @@ class Bytes {
 // A JSON number the reader accepts, often at the edges of what it accepts.
 std::string number(Bytes& in) {
   static constexpr const char* kEdge[] = {
-      "0",    "-0",    "90",   "-90",  "180",  "-180", "179.9999999", "-180.0000001",
+      "0",    "-0",    "90",    "-90",  "180",  "-180", "179.9999999", "-180.0000001",
       "1e22", "-9e22", "1e-22", "45.5", "2.25", "-0.0", "89.99999999", "922337203685477579"};
   const uint8_t b = in.next();
   if (b < 64) return kEdge[b % 16];
@@ -91,15 +93,25 @@ std::string feature(Bytes& in) {
   const uint8_t shape = in.next();
   std::string props = "{";
   switch (shape % 4) {
-    case 0: props += "\"iso_a2\":\"" + code(in) + "\",\"name\":\"N\""; break;
-    case 1: props += "\"iso_a2\":null,\"NAME\":\"N\""; break;
-    case 2: props += "\"name\":null,\"iso_a2\":\"" + code(in) + "\""; break;
-    default: props += "\"other\":[1,{\"x\":null}]"; break;
+    case 0:
+      props += "\"iso_a2\":\"" + code(in) + "\",\"name\":\"N\"";
+      break;
+    case 1:
+      props += "\"iso_a2\":null,\"NAME\":\"N\"";
+      break;
+    case 2:
+      props += "\"name\":null,\"iso_a2\":\"" + code(in) + "\"";
+      break;
+    default:
+      props += "\"other\":[1,{\"x\":null}]";
+      break;
   }
   props += "}";
   std::string type = "Polygon", coords;
   switch ((shape >> 2) % 4) {
-    case 0: coords = polygon(in); break;
+    case 0:
+      coords = polygon(in);
+      break;
     case 1: {
       type = "MultiPolygon";
       coords = "[";
@@ -107,12 +119,16 @@ std::string feature(Bytes& in) {
       coords += "]";
       break;
     }
-    case 2: type = "Point", coords = "[" + number(in) + "," + number(in) + "]"; break;
-    default: type = "GeometryCollection", coords = "[]"; break;
+    case 2:
+      type = "Point", coords = "[" + number(in) + "," + number(in) + "]";
+      break;
+    default:
+      type = "GeometryCollection", coords = "[]";
+      break;
   }
-  const std::string geometry =
-      (shape & 16) ? "{\"coordinates\":" + coords + ",\"type\":\"" + type + "\"}"
-                   : "{\"type\":\"" + type + "\",\"coordinates\":" + coords + "}";
+  const std::string geometry = (shape & 16)
+                                   ? "{\"coordinates\":" + coords + ",\"type\":\"" + type + "\"}"
+                                   : "{\"type\":\"" + type + "\",\"coordinates\":" + coords + "}";
   return (shape & 64) ? "{\"geometry\":" + geometry + ",\"properties\":" + props + "}"
                       : "{\"properties\":" + props + ",\"geometry\":" + geometry + "}";
 }
@@ -122,9 +138,12 @@ std::string coordinate(Bytes& in, int limit) {
   const uint8_t b = in.next();
   const std::string edge = std::to_string(limit);
   switch (b % 4) {
-    case 0: return edge;
-    case 1: return "-" + edge;
-    case 2: return std::to_string(limit - 1) + ".99999999";
+    case 0:
+      return edge;
+    case 1:
+      return "-" + edge;
+    case 2:
+      return std::to_string(limit - 1) + ".99999999";
     default:  // whole part within the limit's open range, so the fraction cannot pass it
       return std::to_string(static_cast<int>(in.next()) % (2 * limit - 1) - (limit - 1)) + "." +
              std::to_string(in.next());
@@ -142,7 +161,8 @@ std::string airport(Bytes& in, int k) {
 
 void generate(Bytes& in, std::string& airports, std::string& countries) {
   airports = "[";
-  for (uint8_t n = in.next() % 8, k = 0; k < n; ++k) airports += (k > 0 ? "," : "") + airport(in, k);
+  for (uint8_t n = in.next() % 8, k = 0; k < n; ++k)
+    airports += (k > 0 ? "," : "") + airport(in, k);
   airports += "]";
   countries = "{\"type\":\"FeatureCollection\",\"features\":[";
   for (uint8_t n = in.next() % 6, k = 0; k < n; ++k) countries += (k > 0 ? "," : "") + feature(in);
@@ -165,12 +185,12 @@ void probe(const Gantrix::State& s) {
   codes.emplace_back("ZZZ");
   const Gantrix::AirportSet set(s, codes);
   for (const auto& [lat, lng] : points) {
-    (void)Gantrix::find_country_code(s, lat, lng);
-    (void)Gantrix::nearest_in_country(s, lat, lng);
-    (void)s.airport_indexes.all.nearest_view(lat, lng, 3, std::nullopt);
-    (void)s.airport_indexes.all.nearest_view(lat, lng, INT64_MAX, 500.0);
-    (void)set.nearest(lat, lng, 2, std::string_view("fr"), std::nullopt);
-    (void)set.resolve(s, lat, lng, 1000.0);
+    (void)Gantrix::find_country_code(s, {lat, lng});
+    (void)Gantrix::nearest_in_country(s, {lat, lng});
+    (void)s.airport_indexes.all.nearest_view({lat, lng}, 3, std::nullopt);
+    (void)s.airport_indexes.all.nearest_view({lat, lng}, INT64_MAX, 500.0);
+    (void)set.nearest({lat, lng}, 2, std::string_view("fr"), std::nullopt);
+    (void)set.resolve(s, {lat, lng}, 1000.0);
   }
 }
 
@@ -184,8 +204,8 @@ void build(const std::string& airports, const std::string& countries) {
   const auto a = exact_copy(airports);
   const auto c = exact_copy(countries);
   try {
-    const Gantrix::State s(std::string_view(a.get(), airports.size()),
-                           std::string_view(c.get(), countries.size()));
+    const Gantrix::State s = Gantrix::build_state(std::string_view(a.get(), airports.size()),
+                                                  std::string_view(c.get(), countries.size()));
     probe(s);
   } catch (const Gantrix::Error&) {
   }
@@ -202,8 +222,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
       const auto a = exact_copy(airports);
       const auto c = exact_copy(countries);
-      const Gantrix::State s(std::string_view(a.get(), airports.size()),
-                             std::string_view(c.get(), countries.size()));
+      const Gantrix::State s = Gantrix::build_state(std::string_view(a.get(), airports.size()),
+                                                    std::string_view(c.get(), countries.size()));
       probe(s);
     } catch (const Gantrix::Error&) {
       std::abort();

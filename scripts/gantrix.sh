@@ -7,7 +7,7 @@ tool="$root/build/release/tools/cli/gantrix"
 if [ ! -x "$tool" ]; then
   "$root/scripts/deps.sh"
 fi
-if [ ! -x "$tool" ] || [ -n "$(cd "$root" && find api data spatial query tools/cli cmake CMakeLists.txt -newer "$tool" -print -quit)" ]; then
+if [ ! -x "$tool" ] || [ -n "$(cd "$root" && find src include datasets tools/cli tools/image cmake CMakeLists.txt -newer "$tool" -print -quit)" ]; then
   (cd "$root" && cmake --preset release >/dev/null && cmake --build --preset release --target gantrix-cli >/dev/null)
 fi
 exec "$tool" "$@"

@@ -42,7 +42,8 @@ class BoostPeer final : public Peer {
         Poly p;
         for (size_t r = 0; r < rings.size(); ++r) {
           auto& ring = r == 0 ? p.outer() : p.inners().emplace_back();
-          for (size_t j = 0; j < rings[r].x.size(); ++j) ring.emplace_back(rings[r].x[j], rings[r].y[j]);
+          for (size_t j = 0; j < rings[r].x.size(); ++j)
+            ring.emplace_back(rings[r].x[j], rings[r].y[j]);
         }
         mp.push_back(std::move(p));
       }

@@ -16,8 +16,8 @@ class GeosPeer final : public Peer {
       for (const auto& rings : f.polygons) {
         std::vector<GEOSGeometry*> lr;
         for (const Ring& r : rings) {
-          auto* seq = GEOSCoordSeq_copyFromArrays_r(ctx_, r.x.data(), r.y.data(), nullptr,
-                                                    nullptr, static_cast<unsigned>(r.x.size()));
+          auto* seq = GEOSCoordSeq_copyFromArrays_r(ctx_, r.x.data(), r.y.data(), nullptr, nullptr,
+                                                    static_cast<unsigned>(r.x.size()));
           lr.push_back(GEOSGeom_createLinearRing_r(ctx_, seq));
         }
         polys.push_back(GEOSGeom_createPolygon_r(ctx_, lr[0], lr.data() + 1,
@@ -64,7 +64,8 @@ class GeosPeer final : public Peer {
         [](void* item, void* data) {
           auto* p = static_cast<Probe*>(data);
           const auto j = reinterpret_cast<size_t>(item);
-          if (p->hit < 0 && GEOSPreparedCovers_r(p->self->ctx_, p->self->prepared_[j], p->pt) == 1) {
+          if (p->hit < 0 &&
+              GEOSPreparedCovers_r(p->self->ctx_, p->self->prepared_[j], p->pt) == 1) {
             p->hit = static_cast<int64_t>(j);
           }
         },

@@ -11,13 +11,15 @@
 #include <iostream>
 #include <sstream>
 
-#include "api/gantrix.h"
-#include "tests/support/workload.h"
-#include "data/datasets.h"
+#include "builder/dataset_texts.h"
+#include "gantrix.h"
 #include "peer_data.h"
 #include "query/airport_set.h"
-#include "query/gantrix_ext.h"
 #include "query/point_in_country.h"
+#include "query/serving_airport.h"
+#include "query/set_registry.h"
+#include "state/compiled_state.h"
+#include "tests/support/workload.h"
 
 namespace {
 
@@ -168,7 +170,8 @@ int main(int argc, char** argv) {
   char* h = gx_set_new(joined.c_str(), static_cast<int64_t>(set_codes.size()));
   const int64_t handle = std::atoll(h);
   gx_free(h);
-  const Gantrix::AirportSet& set = Gantrix::GantrixExt::set_of(handle);
+  const auto held = Gantrix::sets().hold(handle);
+  const Gantrix::AirportSet& set = *held;
 
   // Subsets and the library's own answers, which every contender is checked against.
   std::vector<uint32_t> all, land, inside;
@@ -180,13 +183,13 @@ int main(int argc, char** argv) {
   for (uint32_t j = 0; j < n; ++j) {
     const double lat = pts[j].lat, lng = pts[j].lng;
     all.push_back(j);
-    if (auto c = Gantrix::country_exact(s, lat, lng)) exact[j] = *c, land.push_back(j);
-    if (auto c = Gantrix::find_country_code(s, lat, lng)) code[j] = *c;
+    if (auto c = Gantrix::country_exact(s, {lat, lng})) exact[j] = *c, land.push_back(j);
+    if (auto c = Gantrix::find_country_code(s, {lat, lng})) code[j] = *c;
     if ((index_of[j] = s.country_index(code[j]))) {
       inside.push_back(j);
-      in_id[j] = index_of[j]->nearest_one(lat, lng, std::nullopt);
+      in_id[j] = index_of[j]->nearest_one({lat, lng}, std::nullopt);
     }
-    world_id[j] = s.airport_indexes.all.nearest_one(lat, lng, std::nullopt);
+    world_id[j] = s.airport_indexes.all.nearest_one({lat, lng}, std::nullopt);
     for (const Gantrix::Hit& h : set.all->nearest_view(lat, lng, 5, std::nullopt)) {
       set_hits[j].push_back(h.id);
     }
@@ -232,26 +235,30 @@ int main(int argc, char** argv) {
     });
     measure(api.find, all, [&](uint32_t j) { take(gx_find(pts[j].lat, pts[j].lng)); });
 
-    auto fc = [&](uint32_t j) { keep(Gantrix::find_country_code(s, pts[j].lat, pts[j].lng)); };
+    auto fc = [&](uint32_t j) { keep(Gantrix::find_country_code(s, {pts[j].lat, pts[j].lng})); };
     measure(in.country_all, all, fc);
     measure(in.country_land, land, fc);
     measure(in.world, all, [&](uint32_t j) {
-      keep(s.airport_indexes.all.nearest_view(pts[j].lat, pts[j].lng, 1, std::nullopt).data());
+      keep(s.airport_indexes.all.nearest_view({pts[j].lat, pts[j].lng}, 1, std::nullopt).data());
     });
     measure(in.in_country, inside, [&](uint32_t j) {
-      keep(s.country_index(code[j])->nearest_view(pts[j].lat, pts[j].lng, 1, std::nullopt).data());
+      keep(
+          s.country_index(code[j])->nearest_view({pts[j].lat, pts[j].lng}, 1, std::nullopt).data());
     });
     measure(in.set5, all, [&](uint32_t j) {
-      keep(Gantrix::GantrixExt::set_of(handle).all->nearest_view(pts[j].lat, pts[j].lng, 5,
-                                                                 std::nullopt).data());
+      keep(Gantrix::sets()
+               .hold(handle)
+               ->all->nearest_view({pts[j].lat, pts[j].lng}, 5, std::nullopt)
+               .data());
     });
-    measure(in.find, all,
-            [&](uint32_t j) { keep(Gantrix::nearest_in_country(s, pts[j].lat, pts[j].lng)); });
+    measure(in.find, all, [&](uint32_t j) {
+      keep(Gantrix::nearest_in_country(s, {pts[j].lat, pts[j].lng}));
+    });
     measure(one, all, [&](uint32_t j) {
-      keep(s.airport_indexes.all.nearest_one(pts[j].lat, pts[j].lng, std::nullopt));
+      keep(s.airport_indexes.all.nearest_one({pts[j].lat, pts[j].lng}, std::nullopt));
     });
     measure(one_in, inside, [&](uint32_t j) {
-      keep(s.country_index(code[j])->nearest_one(pts[j].lat, pts[j].lng, std::nullopt));
+      keep(s.country_index(code[j])->nearest_one({pts[j].lat, pts[j].lng}, std::nullopt));
     });
 
     // The exported answers must be the internals' answers.
@@ -260,9 +267,9 @@ int main(int argc, char** argv) {
       take(gx_country_at(pts[j].lat, pts[j].lng));
       bad += out != (code[j].empty() ? "null" : "\"" + code[j] + "\"");
       take(gx_find(pts[j].lat, pts[j].lng));
-      const auto loc = Gantrix::nearest_in_country(s, pts[j].lat, pts[j].lng);
-      bad += loc.index >= 0 &&
-             out.find("\"code\":\"" + std::string(s.airports.code[loc.index]) + "\"") == std::string::npos;
+      const auto loc = Gantrix::nearest_in_country(s, {pts[j].lat, pts[j].lng});
+      bad += loc.index >= 0 && out.find("\"code\":\"" + std::string(s.airports.code[loc.index]) +
+                                        "\"") == std::string::npos;
       take(gx_set_nearest(handle, pts[j].lat, pts[j].lng, nullptr, 0, 0.0, 0, 5));
       size_t objects = 0;
       for (size_t p = out.find("distance_km"); p != std::string::npos;
@@ -337,7 +344,7 @@ int main(int argc, char** argv) {
         bool moves = false;
         for (const auto& [dy, dx] :
              {std::pair{1e-6, 0.0}, {-1e-6, 0.0}, {0.0, 1e-6}, {0.0, -1e-6}}) {
-          const auto g = Gantrix::country_exact(s, lat + dy, lng + dx);
+          const auto g = Gantrix::country_exact(s, {lat + dy, lng + dx});
           moves |= peer->country(lat + dy, lng + dx) != got || std::string(g ? *g : "") != exact[j];
         }
         border += moves;

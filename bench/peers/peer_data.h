@@ -27,7 +27,7 @@ struct PeerData {
   std::unordered_map<std::string, std::vector<int32_t>> by_country;
 };
 
-// Reads data/airports.json and data/countries.geojson under dir.
+// Reads airports.json and countries.geojson under dir (datasets/).
 PeerData load(const std::string& dir);
 
 inline double haversine_km(double lat1, double lng1, double lat2, double lng2) {

@@ -37,7 +37,7 @@ mkdir -p "$(dirname "$out")"
   echo
   echo "Gantrix against GEOS, Boost.Geometry and S2 (Debian's packages), in one process, on the same"
   echo "data files and the same seeded points. Every contender builds its own index from"
-  echo "data/airports.json and data/countries.geojson (Gantrix: its State image, built from them when the library is built),"
+  echo "datasets/airports.json and datasets/countries.geojson (Gantrix: its State image, built from them when the library is built),"
   echo "and every answer is checked against the library's. Absolute times on a shared machine are"
   echo "noisy: read the ratios, which come from the same run."
   echo

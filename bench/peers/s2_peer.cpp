@@ -70,7 +70,8 @@ class S2Peer final : public Peer {
     std::vector<int32_t> all(d.lat.size());
     for (size_t j = 0; j < all.size(); ++j) all[j] = static_cast<int32_t>(j);
     world_ = std::make_unique<Points>(d, all);
-    for (const auto& [code, ids] : d.by_country) by_country_.emplace(code, std::make_unique<Points>(d, ids));
+    for (const auto& [code, ids] : d.by_country)
+      by_country_.emplace(code, std::make_unique<Points>(d, ids));
     set_ = std::make_unique<Points>(d, set_ids(d, set_codes));
   }
 

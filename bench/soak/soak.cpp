@@ -44,10 +44,11 @@ constexpr int64_t kHeapSlack = 256 * 1024;
 constexpr int64_t kRssSlack = 4 * 1024 * 1024;
 
 constexpr const char* kCodes[] = {
-    "OUR", "GOG", "SNC", "BNR", "CGO", "CZM", "RIH", "BVI", "ZCL", "KKD", "BFS", "CRU", "TUA",
-    "TGU", "CEM", "LKE", "CVO", "TME", "BWG", "ETS", "KSD", "BYM", "SOO", "BOP", "KPN", "BMJ",
-    "FND", "MZD", "THR", "GFK", "ELI", "NYR", "IDO", "DLY", "IRA", "RSA", "DEC", "BZF", "BWQ",
-    "KCC", "JFK", " cdg", "lhr ", "ORY", "SYD", "NRT", "ZZZ", "Q1", "", "\xc3\xa9\xc3\xa9"};
+    "OUR", "GOG",  "SNC",  "BNR", "CGO", "CZM", "RIH", "BVI", "ZCL", "KKD",
+    "BFS", "CRU",  "TUA",  "TGU", "CEM", "LKE", "CVO", "TME", "BWG", "ETS",
+    "KSD", "BYM",  "SOO",  "BOP", "KPN", "BMJ", "FND", "MZD", "THR", "GFK",
+    "ELI", "NYR",  "IDO",  "DLY", "IRA", "RSA", "DEC", "BZF", "BWQ", "KCC",
+    "JFK", " cdg", "lhr ", "ORY", "SYD", "NRT", "ZZZ", "Q1",  "",    "\xc3\xa9\xc3\xa9"};
 constexpr size_t kCodeCount = sizeof kCodes / sizeof kCodes[0];
 constexpr const char* kCountries[] = {"fr", "US", "gb", "au", "jp", "xx", ""};
 
@@ -116,9 +117,8 @@ class Soak {
     while (made_ < sets_end || asked_ < queries_end) {
       if (made_ < sets_end) replace_a_set();
       // Queries are spread evenly over the set churn.
-      const int64_t due = made_ < sets_end && sets_end > 0
-                              ? queries_end * made_ / sets_end
-                              : queries_end;
+      const int64_t due =
+          made_ < sets_end && sets_end > 0 ? queries_end * made_ / sets_end : queries_end;
       while (asked_ < due) query();
     }
   }
@@ -172,18 +172,23 @@ class Soak {
     switch (rng_.below(16)) {
       case 0:
       case 1:
-      case 2: expect("gx_find", gx_find(lat, lng), "{"); break;
+      case 2:
+        expect("gx_find", gx_find(lat, lng), "{");
+        break;
       case 3:
-      case 4: expect("gx_country_at", gx_country_at(lat, lng), "\"n"); break;
-      case 5: expect("gx_airport", gx_airport(kCodes[rng_.below(kCodeCount)]), "{n"); break;
+      case 4:
+        expect("gx_country_at", gx_country_at(lat, lng), "\"n");
+        break;
+      case 5:
+        expect("gx_airport", gx_airport(kCodes[rng_.below(kCodeCount)]), "{n");
+        break;
       case 6:
       case 7: {
         const char* country = kCountries[rng_.below(7)];
-        const int64_t limit =
-            rng_.below(8) == 0 ? INT64_MAX : static_cast<int64_t>(rng_.below(12));
+        const int64_t limit = rng_.below(8) == 0 ? INT64_MAX : static_cast<int64_t>(rng_.below(12));
         expect("gx_set_nearest",
-               gx_set_nearest(some_live(), lat, lng, country, rng_.below(2), 2500.0,
-                              rng_.below(2), limit),
+               gx_set_nearest(some_live(), lat, lng, country, rng_.below(2), 2500.0, rng_.below(2),
+                              limit),
                "[");
         break;
       }
@@ -193,13 +198,18 @@ class Soak {
                gx_set_resolve(some_live(), lat, lng, 800.0, static_cast<int64_t>(rng_.below(2))),
                "{n");
         break;
-      case 10: expect("gx_set_size", gx_set_size(some_live()), "0123456789"); break;
-      case 11:
-        expect("gx_set_include",
-               gx_set_include(some_live(), kCodes[rng_.below(kCodeCount)]), "tf");
+      case 10:
+        expect("gx_set_size", gx_set_size(some_live()), "0123456789");
         break;
-      case 12: expect("gx_set_missing", gx_set_missing(some_live()), "["); break;
-      default: fail(lat, lng); break;
+      case 11:
+        expect("gx_set_include", gx_set_include(some_live(), kCodes[rng_.below(kCodeCount)]), "tf");
+        break;
+      case 12:
+        expect("gx_set_missing", gx_set_missing(some_live()), "[");
+        break;
+      default:
+        fail(lat, lng);
+        break;
     }
   }
 
@@ -209,7 +219,9 @@ class Soak {
     ++failed_;
     const int64_t stale = freed_.empty() ? -1 : freed_[rng_.below(freed_.size())];
     switch (rng_.below(6)) {
-      case 0: expect_failure("gx_set_size", gx_set_size(stale)); break;
+      case 0:
+        expect_failure("gx_set_size", gx_set_size(stale));
+        break;
       case 1:
         expect_failure("gx_set_missing",
                        gx_set_missing(max_handle_ + 1 + static_cast<int64_t>(rng_.below(9))));
@@ -221,8 +233,12 @@ class Soak {
       case 3:
         expect_failure("gx_set_resolve", gx_set_resolve(INT64_MIN, lat, NAN, 0.0, 0));
         break;
-      case 4: expect_failure("gx_set_new", gx_set_new(nullptr, 3)); break;
-      default: expect("gx_find", gx_find(NAN, lng), "{"); break;
+      case 4:
+        expect_failure("gx_set_new", gx_set_new(nullptr, 3));
+        break;
+      default:
+        expect("gx_find", gx_find(NAN, lng), "{");
+        break;
     }
   }
 
@@ -307,8 +323,7 @@ int main(int argc, char** argv) {
   // is at most 8 bytes times the next power of two of the handles issued, and was at least
   // 8 bytes per handle at the end of the warm-up.
   const auto handles = static_cast<uint64_t>(soak.max_handle() + 1);
-  const int64_t registry =
-      static_cast<int64_t>(8 * std::bit_ceil(handles)) - 8 * handles0;
+  const int64_t registry = static_cast<int64_t>(8 * std::bit_ceil(handles)) - 8 * handles0;
   std::printf("handles issued: %llu (%llu after warm-up); registry growth allowed %.3f MiB\n",
               static_cast<unsigned long long>(handles),
               static_cast<unsigned long long>(handles - static_cast<uint64_t>(handles0)),
@@ -316,10 +331,11 @@ int main(int argc, char** argv) {
   std::printf("failing calls in the mix: %lld; heap growth over %lld more: %lld bytes\n",
               static_cast<long long>(soak.failed()), static_cast<long long>(queries / 10),
               static_cast<long long>(error_growth));
-  std::printf("after warm-up: heap growth peak %.3f MiB (allowed %.3f), rss growth peak %.3f MiB "
-              "(allowed %.3f)\n",
-              mib(heap_peak_growth), mib(registry + kHeapSlack), mib(rss_peak_growth),
-              mib(registry + kRssSlack));
+  std::printf(
+      "after warm-up: heap growth peak %.3f MiB (allowed %.3f), rss growth peak %.3f MiB "
+      "(allowed %.3f)\n",
+      mib(heap_peak_growth), mib(registry + kHeapSlack), mib(rss_peak_growth),
+      mib(registry + kRssSlack));
   std::printf("time: %.1f s (%.0f queries/s)\n", seconds,
               static_cast<double>(soak.asked()) / seconds);
 

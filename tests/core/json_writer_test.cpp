@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <charconv>
 #include <cstring>
 #include <random>
 #include <string_view>

@@ -1,7 +1,7 @@
-# Fails when a library file includes a header of a layer above its own. The layers, lowest
-# first: core, spatial, data, query, api. A layer may include its own folder and those below.
-# Run as: cmake -DROOT=<source dir> -P check_layers.cmake
-set(layers core spatial data query api)
+# Fails when a library file includes a header of a layer above its own, or of a folder that
+# is no layer. A layer may include its own folder and those below it.
+# Run as: cmake -DROOT=<src dir> -DLAYERS=<layers, lowest first, comma-separated> -P check_layers.cmake
+string(REPLACE "," ";" layers "${LAYERS}")
 set(bad "")
 set(files 0)
 foreach(layer IN LISTS layers)
@@ -27,6 +27,7 @@ if(files EQUAL 0)
   message(FATAL_ERROR "no library files under ${ROOT}")
 endif()
 if(bad)
-  message(FATAL_ERROR "includes pointing up a layer (core < spatial < data < query < api):\n${bad}")
+  string(REPLACE ";" " < " order "${layers}")
+  message(FATAL_ERROR "includes pointing up a layer (${order}):\n${bad}")
 endif()
 message(STATUS "${files} library files include only their own layer or lower ones")

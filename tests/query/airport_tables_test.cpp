@@ -8,8 +8,11 @@
 #include <sstream>
 #include <string>
 
-#include "data/datasets.h"
-#include "query/gantrix_ext.h"
+#include "builder/dataset_texts.h"
+#include "builder/state_builder.h"
+#include "query/serving_airport.h"
+#include "query/set_registry.h"
+#include "state/compiled_state.h"
 
 namespace Gantrix {
 namespace {
@@ -25,13 +28,13 @@ struct Tables {
   State scheduled, all;
 };
 const Tables& tables() {
-  static const Tables t{State(data_file("airports.json"), countries_json()),
-                        State(data_file("airports-all.json"), countries_json())};
+  static const Tables t{build_state(data_file("airports.json"), countries_json()),
+                        build_state(data_file("airports-all.json"), countries_json())};
   return t;
 }
 
 std::string answer(const State& s, double lat, double lng) {
-  const Located loc = nearest_in_country(s, lat, lng);
+  const Located loc = nearest_in_country(s, {lat, lng});
   return loc.index < 0 ? "none: " + loc.error : std::string(s.airports.iata[loc.index]);
 }
 
@@ -91,7 +94,7 @@ TEST(AirportTables, CityCentresGetAPassengerAirportFromTheDefaultTable) {
 // borrows the nearest one within reach, as any country without airports does.
 TEST(AirportTables, ACountryLeftWithoutServiceBorrowsANeighboursAirport) {
   const double lat = -7.3133, lng = 72.4111;
-  const Located sched = nearest_in_country(tables().scheduled, lat, lng);
+  const Located sched = nearest_in_country(tables().scheduled, {lat, lng});
   ASSERT_GE(sched.index, 0) << sched.error;
   EXPECT_EQ(sched.country, "io");
   EXPECT_NE(tables().scheduled.airports.country[sched.index], "IO");

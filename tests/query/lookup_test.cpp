@@ -6,8 +6,10 @@
 #include <limits>
 #include <string>
 
+#include "builder/state_builder.h"
 #include "query/airport_object.h"
-#include "query/gantrix_ext.h"
+#include "query/serving_airport.h"
+#include "query/set_registry.h"
 #include "tests/support/test_support.h"
 
 namespace Gantrix {
@@ -24,16 +26,27 @@ std::string find(double lat, double lng) { return take(gx_find(lat, lng)); }
 // these pin the data and the answer's form. A place written "City, Country" is also the
 // expected display name.
 TEST(Lookup, KnownPlaces) {
-  const struct { const char* what; double lat, lng; std::string country, served_by; } places[] = {
-      {"Paris, France", 48.8566, 2.3522, "fr", "fr"}, {"Lima, Peru", -12.05, -77.04, "pe", "pe"},
-      {"Sydney, Australia", -33.86, 151.21, "au", "au"}, {"NYC", 40.71, -74.01, "us", "us"},
-      {"Vatican City", 41.903, 12.453, "va", "it"}, {"Monaco", 43.738, 7.425, "mc", "fr"},
-      {"Maseru", -29.31, 27.48, "ls", "ls"}, {"Honolulu", 21.31, -157.86, "us", "us"},
-      {"Male", 4.1755, 73.5093, "mv", "mv"}, {"Singapore", 1.35, 103.82, "sg", "sg"},
-      {"Fiji at 179.9", -16.6, 179.9, "fj", "fj"}, {"Fiji at -179.9", -16.7, -179.9, "fj", "fj"},
-      {"Chukotka at -175", 65, -175, "ru", "ru"}, {"Chukotka at 177", 65, 177, "ru", "ru"},
-      {"South Pole", -90, 0, "aq", "aq"}, {"France by Geneva airport", 46.3, 6.05, "fr", "fr"},
-      {"North Atlantic", 30, -40, "", ""}};
+  const struct {
+    const char* what;
+    double lat, lng;
+    std::string country, served_by;
+  } places[] = {{"Paris, France", 48.8566, 2.3522, "fr", "fr"},
+                {"Lima, Peru", -12.05, -77.04, "pe", "pe"},
+                {"Sydney, Australia", -33.86, 151.21, "au", "au"},
+                {"NYC", 40.71, -74.01, "us", "us"},
+                {"Vatican City", 41.903, 12.453, "va", "it"},
+                {"Monaco", 43.738, 7.425, "mc", "fr"},
+                {"Maseru", -29.31, 27.48, "ls", "ls"},
+                {"Honolulu", 21.31, -157.86, "us", "us"},
+                {"Male", 4.1755, 73.5093, "mv", "mv"},
+                {"Singapore", 1.35, 103.82, "sg", "sg"},
+                {"Fiji at 179.9", -16.6, 179.9, "fj", "fj"},
+                {"Fiji at -179.9", -16.7, -179.9, "fj", "fj"},
+                {"Chukotka at -175", 65, -175, "ru", "ru"},
+                {"Chukotka at 177", 65, 177, "ru", "ru"},
+                {"South Pole", -90, 0, "aq", "aq"},
+                {"France by Geneva airport", 46.3, 6.05, "fr", "fr"},
+                {"North Atlantic", 30, -40, "", ""}};
   const State& s = state();
   for (const auto& p : places) {
     SCOPED_TRACE(p.what);
@@ -45,19 +58,22 @@ TEST(Lookup, KnownPlaces) {
     }
     const int64_t id = s.airport_id(upper(code.substr(3)));
     ASSERT_GE(id, 0) << got;
-    EXPECT_EQ(code.substr(0, 3) + std::string(s.airports.country_lower[id]), p.served_by + "." + p.served_by);
-    EXPECT_EQ(got, "{\"code\":\"" + code + "\",\"name\":\"" + std::string(display_name(s, id)) + "\"}");
+    EXPECT_EQ(code.substr(0, 3) + std::string(s.airports.country_lower[id]),
+              p.served_by + "." + p.served_by);
+    EXPECT_EQ(got,
+              "{\"code\":\"" + code + "\",\"name\":\"" + std::string(display_name(s, id)) + "\"}");
     if (std::string(p.what).find(", ") != std::string::npos) {
       EXPECT_EQ(member(got, "name"), p.what);
     }
     if (p.served_by != p.country) {  // borrowed: the nearest of all
-      EXPECT_EQ(id, s.airport_indexes.all.nearest_one(p.lat, p.lng, std::nullopt));
+      EXPECT_EQ(id, s.airport_indexes.all.nearest_one({p.lat, p.lng}, std::nullopt));
     }
     // No airport of the serving country is nearer.
     const double km = haversine(p.lat, p.lng, s.airports.lat[id], s.airports.lng[id]);
     for (size_t j = 0; j < s.airports.size(); ++j) {
       if (s.airports.country_lower[j] != p.served_by) continue;
-      EXPECT_GE(haversine(p.lat, p.lng, s.airports.lat[j], s.airports.lng[j]), km) << s.airports.iata[j];
+      EXPECT_GE(haversine(p.lat, p.lng, s.airports.lat[j], s.airports.lng[j]), km)
+          << s.airports.iata[j];
     }
   }
 }
@@ -65,8 +81,12 @@ TEST(Lookup, KnownPlaces) {
 TEST(Coordinates, InvalidPointsAreRejectedAndLongitudesWrap) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
-  for (const auto& [lat, lng] : {std::pair{90.0000001, 0.0}, {-90.0000001, 0.0}, {nan, 0.0},
-                                 {0.0, nan}, {inf, 0.0}, {0.0, -inf}}) {
+  for (const auto& [lat, lng] : {std::pair{90.0000001, 0.0},
+                                 {-90.0000001, 0.0},
+                                 {nan, 0.0},
+                                 {0.0, nan},
+                                 {inf, 0.0},
+                                 {0.0, -inf}}) {
     EXPECT_EQ(at(lat, lng), "null") << lat << "," << lng;
     EXPECT_EQ(find(lat, lng), R"({"error":"invalid coordinates"})") << lat << "," << lng;
   }
@@ -101,26 +121,33 @@ TEST(Coordinates, BothSidesOfTheAntimeridianAnswerAlike) {
 }
 
 TEST(Airport, CodeIsTrimmedAndCaseFolded) {
-  const std::string jfk = "{" + std::string(airport_fields(state(), state().airport_id("JFK"))) + "}";
+  const std::string jfk =
+      "{" + std::string(airport_fields(state(), state().airport_id("JFK"))) + "}";
   EXPECT_TRUE(jfk.starts_with(R"({"code":"us.jfk","iata":"JFK","name":)")) << jfk;
-  for (const auto& [code, want] :
-       {std::pair<const char*, std::string>{"JFK", jfk}, {" jFk", jfk}, {"\tjfk\n", jfk},
-        {"\v\fJFK\r\r", jfk}, {nullptr, "null"}, {"", "null"}, {" \t ", "null"},
-        {"ZZZZ", "null"}, {"J FK", "null"}, {"JFKX", "null"}}) {
+  for (const auto& [code, want] : {std::pair<const char*, std::string>{"JFK", jfk},
+                                   {" jFk", jfk},
+                                   {"\tjfk\n", jfk},
+                                   {"\v\fJFK\r\r", jfk},
+                                   {nullptr, "null"},
+                                   {"", "null"},
+                                   {" \t ", "null"},
+                                   {"ZZZZ", "null"},
+                                   {"J FK", "null"},
+                                   {"JFKX", "null"}}) {
     EXPECT_EQ(take(gx_airport(code)), want) << (code ? code : "NULL");
   }
 }
 
 // The display name is "city, country name", with fallbacks to the airport name and the code.
 TEST(AirportObject, DisplayNameFallsBackToNameAndCode) {
-  const State s(test::airports_text({{"AAA", "Alpha Field", "Alphaville", "AA", 1, 1},
-                                     {"BBB", "Bravo", "Bravo", "AA", 2, 2},
-                                     {"CCC", "Charlie Strip", "", "AA", 1, -2.5},
-                                     {"DDD", "Delta", "Deltaton", "ZZ", 3, 3},
-                                     {"EEE", "Echo", "Echoville", "aa", 4, 4}}),
-                test::countries_text({{"AA", "Aland", "0 0,9 0,9 9,0 9,0 0"}}));
-  const char* want[] = {"Alphaville, Aland", "Bravo, Aland", "Charlie Strip, Aland",
-                        "Deltaton, ZZ", "Echoville, Aland"};
+  const State s = build_state(test::airports_text({{"AAA", "Alpha Field", "Alphaville", "AA", 1, 1},
+                                                   {"BBB", "Bravo", "Bravo", "AA", 2, 2},
+                                                   {"CCC", "Charlie Strip", "", "AA", 1, -2.5},
+                                                   {"DDD", "Delta", "Deltaton", "ZZ", 3, 3},
+                                                   {"EEE", "Echo", "Echoville", "aa", 4, 4}}),
+                              test::countries_text({{"AA", "Aland", "0 0,9 0,9 9,0 9,0 0"}}));
+  const char* want[] = {"Alphaville, Aland", "Bravo, Aland", "Charlie Strip, Aland", "Deltaton, ZZ",
+                        "Echoville, Aland"};
   for (int64_t id = 0; id < 5; ++id) EXPECT_EQ(display_name(s, id), want[id]) << id;
   EXPECT_EQ(airport_fields(s, 2),
             R"("code":"aa.ccc","iata":"CCC","name":"Charlie Strip, Aland","airport_name":)"
@@ -135,10 +162,11 @@ TEST(NearestInCountry, EmptyCountryBorrowsTheNearestAirportWithin4000Km) {
     SCOPED_TRACE(km);
     // EE holds the point and no airport; GG's airport comes first but lies farther.
     const double deg = km / kKmPerDegree;
-    const State s(test::airports_text({{"GGG", "G", "", "GG", 0.0, 0.5 - deg - 2.0},
-                                       {"FFF", "F", "", "FF", 0.0, 0.5 + deg}}),
-                  test::countries_text({{"EE", "Empty", "0 -0.5,1 -0.5,1 0.5,0 0.5,0 -0.5"}}));
-    const Located loc = nearest_in_country(s, 0.0, 0.5);
+    const State s =
+        build_state(test::airports_text({{"GGG", "G", "", "GG", 0.0, 0.5 - deg - 2.0},
+                                         {"FFF", "F", "", "FF", 0.0, 0.5 + deg}}),
+                    test::countries_text({{"EE", "Empty", "0 -0.5,1 -0.5,1 0.5,0 0.5,0 -0.5"}}));
+    const Located loc = nearest_in_country(s, {0.0, 0.5});
     EXPECT_EQ(loc.country, "ee");
     EXPECT_EQ(loc.index, km < 4000.0 ? 1 : -1);
     EXPECT_EQ(loc.error, km < 4000.0 ? "" : "no airports found in country ee or nearby");

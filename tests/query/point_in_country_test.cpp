@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "builder/state_builder.h"
 #include "tests/support/test_support.h"
 
 namespace Gantrix {
@@ -25,7 +26,7 @@ std::string box(double x0, double y0, double x1, double y1) {
 
 // Countries AA and BB from two ring texts.
 State two_countries(const std::string& a, const std::string& b) {
-  return State("[]", test::countries_text({{"AA", "A", a}, {"BB", "B", b}}));
+  return build_state("[]", test::countries_text({{"AA", "A", a}, {"BB", "B", b}}));
 }
 
 // Boundary points on south and west sides are inside; a ray through a vertex toggles once
@@ -55,7 +56,7 @@ TEST(Rings, ContainsAppliesTheEvenOddRuleOnEdgesAndVertices) {
     SCOPED_TRACE(testing::Message() << c.ring << " at " << c.x << "," << c.y);
     Rings rings;
     test::add_rings(rings, std::string("-9 -9,-8 -9,-8 -8,-9 -8,-9 -9 | ") + c.ring);
-    EXPECT_EQ(rings.contains(1, c.x, c.y), c.inside);
+    EXPECT_EQ(rings.contains(1, {c.y, c.x}), c.inside);
   }
 }
 
@@ -87,7 +88,7 @@ TEST(PointInCountry, ExactTestUsesParityThenTheSmallerRingThenDatasetOrder) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.a << " / " << c.b << " at " << c.x << "," << c.y);
-    EXPECT_EQ(name_of(country_exact(two_countries(c.a, c.b), c.y, c.x)), c.code);
+    EXPECT_EQ(name_of(country_exact(two_countries(c.a, c.b), {c.y, c.x})), c.code);
   }
 }
 
@@ -110,7 +111,7 @@ TEST(PointInCountry, NestedWorldSpanningRingsSkipTheCells) {
                {0, 0, "none"},
                {0.3, 0.3, "bb"}};
   for (const auto& c : cases) {
-    EXPECT_EQ(name_of(country_exact(s, c.y, c.x)), c.code) << c.x << "," << c.y;
+    EXPECT_EQ(name_of(country_exact(s, {c.y, c.x})), c.code) << c.x << "," << c.y;
   }
 }
 
@@ -138,14 +139,14 @@ TEST(FindCountryCode, ProbesTryNearerRadiiFirstThenNorthThenClockwise) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);
-    EXPECT_EQ(name_of(find_country_code(two_countries(c.a, c.b), c.lat, c.lng)), c.code);
+    EXPECT_EQ(name_of(find_country_code(two_countries(c.a, c.b), {c.lat, c.lng})), c.code);
   }
 }
 
 // Fixed boxes (bounds included) beat outlines. A feature without a usable code has no
 // envelope, so only the nearest airport within 1000 km can name a country there.
 TEST(FindCountryCode, FixedBoxesFirstAndNearestAirportLast) {
-  const State s(
+  const State s = build_state(
       test::airports_text({{"AAA", "A", "A", "Zz", 0, 10}, {"BBB", "B", "B", "QQ", 0, 30}}),
       test::countries_text({{"JP", "J", box(125, 30, 145, 45)}, {"-99", "X", box(9, -1, 11, 1)}}));
   const struct {
@@ -162,7 +163,7 @@ TEST(FindCountryCode, FixedBoxesFirstAndNearestAirportLast) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.lat << "," << c.lng);
-    EXPECT_EQ(name_of(find_country_code(s, c.lat, c.lng)), c.code);
+    EXPECT_EQ(name_of(find_country_code(s, {c.lat, c.lng})), c.code);
   }
 }
 

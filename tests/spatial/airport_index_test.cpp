@@ -102,10 +102,10 @@ TEST(AirportIndex, NearestAgreesWithBruteForce) {
       for (size_t j = 0; j < all.size() && static_cast<int64_t>(j) < k; ++j) {
         want.d.push_back(all[j].first), want.i.push_back(all[j].second);
       }
-      const Hits got = nearest(index, lat, lng, k, max_km);
+      const Hits got = nearest(index, {lat, lng}, k, max_km);
       ASSERT_EQ(got.i, want.i);
       ASSERT_EQ(got.d, want.d);
-      ASSERT_EQ(index.nearest_one(lat, lng, max_km), all.empty() ? -1 : all[0].second);
+      ASSERT_EQ(index.nearest_one({lat, lng}, max_km), all.empty() ? -1 : all[0].second);
     }
   }
 }
@@ -115,7 +115,7 @@ TEST(AirportIndex, AirportAtTheAntipodeSortsLast) {
   const double lat = -50.06, lng = -97.27;  // rounds the haversine term past 1
   const std::vector<double> lats{-lat, 10, -lat, -20}, lngs{lng + 180.0, 10, lng + 180.0, -90};
   const AirportIndex index(lats, lngs, {3, 2, 1, 0});
-  const Hits h = nearest(index, lat, lng, INT64_MAX, std::nullopt);
+  const Hits h = nearest(index, {lat, lng}, INT64_MAX, std::nullopt);
   ASSERT_EQ(h.i, (std::vector<int64_t>{3, 1, 0, 2}));
   EXPECT_NEAR(h.d[3], kHalfCircumference, 1e-6);
   EXPECT_EQ(h.d[2], h.d[3]);
@@ -141,7 +141,7 @@ TEST(AirportIndex, LatitudesPastThePolesStillGiveTheNearest) {
       all.emplace_back(haversine(lat, lng, lats[id], lngs[id]), id);
     std::sort(all.begin(), all.end(), before);
     for (int64_t k = 1; k <= 6; ++k) {
-      const Hits h = nearest(index, lat, lng, k, std::nullopt);
+      const Hits h = nearest(index, {lat, lng}, k, std::nullopt);
       ASSERT_EQ(h.i.size(), static_cast<size_t>(k));
       for (int64_t j = 0; j < k; ++j)
         EXPECT_EQ(h.i[j], all[j].second) << lat << "," << lng << " k " << k;
@@ -164,7 +164,7 @@ TEST(AirportIndex, AirportsCrowdingAtEverSmallerScales) {
     std::vector<std::pair<double, int64_t>> all;
     for (const int32_t id : ids) all.emplace_back(haversine(lat, lng, lats[id], lngs[id]), id);
     std::sort(all.begin(), all.end());
-    const Hits h = nearest(index, lat, lng, 3, std::nullopt);
+    const Hits h = nearest(index, {lat, lng}, 3, std::nullopt);
     ASSERT_EQ(h.i.size(), 3u);
     for (size_t j = 0; j < 3; ++j) EXPECT_EQ(h.i[j], all[j].second) << lat << "," << lng;
   }

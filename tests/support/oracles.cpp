@@ -3,11 +3,34 @@
 #include "core/constants.h"
 
 namespace Gantrix::test {
+namespace {
 
-Hits nearest(const AirportIndex& index, double lat, double lng, int64_t k,
-             std::optional<double> max_km) {
+// Bounding-box area of the smallest ring of feature f containing p, or -1.0 when the feature
+// (parity over all its rings) does not contain the point.
+double innermost_ring(const CountryIndex& c, int64_t f, double x, double y) {
+  double best = INF;
+  bool odd = false;
+  const Rings& rings = c.rings;
+  for (int64_t r = c.first_ring[f], end = r + c.ring_count[f]; r < end; ++r) {
+    // Only rings whose box holds the point (widened in longitude as the library's is), so
+    // the whole-edge count runs on a few rings.
+    if (y < rings.min_lat[r] || y >= rings.max_lat[r] || x < rings.min_lng[r] - MARGIN ||
+        x > rings.max_lng[r] + MARGIN) {
+      continue;
+    }
+    if (!crossing_number(rings, r, x, y)) continue;
+    odd = !odd;
+    const double area = rings.box_area(r);
+    if (area < best) best = area;
+  }
+  return odd ? best : -1.0;
+}
+
+}  // namespace
+
+Hits nearest(const AirportIndex& index, LatLng p, int64_t k, std::optional<double> max_km) {
   Hits out;
-  for (const Hit& h : index.nearest_view(lat, lng, k, max_km)) {
+  for (const Hit& h : index.nearest_view(p, k, max_km)) {
     out.d.push_back(h.d);
     out.i.push_back(h.id);
   }
@@ -26,64 +49,31 @@ bool crossing_number(const Rings& rings, int64_t r, double x, double y) {
   return inside;
 }
 
-EnvelopeWalk::EnvelopeWalk(const CountryIndex& countries)
-    : c_(countries), tree_(2, countries.envelope_lo, countries.envelope_hi) {}
-
-double EnvelopeWalk::innermost_ring(int64_t f, double x, double y) const {
-  double best = INF;
-  bool odd = false;
-  const int64_t r0 = c_.first_ring[f];
-  const Rings& rings = c_.rings;
-  for (int64_t r = r0, end = r0 + c_.ring_count[f]; r < end; ++r) {
-    // Only rings whose box holds the point (widened in longitude as the library's is), so
-    // the whole-edge count runs on a few rings.
-    if (y < rings.min_lat[r] || y >= rings.max_lat[r] || x < rings.min_lng[r] - MARGIN ||
-        x > rings.max_lng[r] + MARGIN) {
+int64_t envelope_scan(const CountryIndex& c, LatLng p) {
+  const double x = p.lng, y = p.lat;
+  int64_t best = -1;
+  double best_area = 0.0;
+  for (size_t e = 0; e < c.envelopes(); ++e) {
+    const size_t b = e * 2;
+    if (!(c.envelope_lo[b] <= x && x <= c.envelope_hi[b] && c.envelope_lo[b + 1] <= y &&
+          y <= c.envelope_hi[b + 1])) {
       continue;
     }
-    if (!crossing_number(rings, r, x, y)) continue;
-    odd = !odd;
-    const double area = c_.rings.box_area(r);
-    if (area < best) best = area;
-  }
-  return odd ? best : -1.0;
-}
-
-void EnvelopeWalk::walk(int64_t node, Best& best, double x, double y) const {
-  const RTree& t = tree_;
-  const size_t b = static_cast<size_t>(node) * 2;
-  if (t.nlo[b] > x || x > t.nhi[b] || t.nlo[b + 1] > y || y > t.nhi[b + 1]) return;
-  const int32_t begin = t.first[node];
-  const int32_t end = begin + t.count[node];
-  if (!t.leaf[node]) {
-    for (int32_t k = begin; k < end; ++k) walk(t.kids[k], best, x, y);
-    return;
-  }
-  for (int32_t k = begin; k < end; ++k) {
-    const int32_t e = t.kids[k];
-    const size_t eb = static_cast<size_t>(e) * 2;
-    if (!(t.lo[eb] <= x && x <= t.hi[eb] && t.lo[eb + 1] <= y && y <= t.hi[eb + 1])) continue;
-    const int64_t f = c_.envelope_feature[e];
-    const double a = innermost_ring(f, x, y);
+    const double a = innermost_ring(c, c.envelope_feature[e], x, y);
     if (!(a >= 0.0)) continue;
-    // The smaller innermost ring wins, then the earlier feature.
-    const bool wins = best.e < 0 || a < best.area ||
-                      (a == best.area && f < c_.envelope_feature[best.e]);
-    if (wins) best = {e, a};
+    // Envelopes come in feature order, so on equal areas the earlier feature stays.
+    if (best < 0 || a < best_area) {
+      best = static_cast<int64_t>(e);
+      best_area = a;
+    }
   }
+  return best;
 }
 
-int64_t EnvelopeWalk::envelope_at(double x, double y) const {
-  if (tree_.root < 0) return -1;
-  Best best;
-  walk(tree_.root, best, x, y);
-  return best.e;
-}
-
-std::optional<std::string_view> EnvelopeWalk::code_at(double x, double y) const {
-  const int64_t e = envelope_at(x, y);
+std::optional<std::string_view> country_scan(const CountryIndex& c, LatLng p) {
+  const int64_t e = envelope_scan(c, p);
   if (e < 0) return std::nullopt;
-  return c_.envelope_code[static_cast<size_t>(e)];
+  return c.envelope_code[static_cast<size_t>(e)];
 }
 
 }  // namespace Gantrix::test

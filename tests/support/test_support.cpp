@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "builder/rings_builder.h"
+
 namespace Gantrix::test {
 namespace {
 
@@ -39,7 +41,7 @@ std::string take(char* result) {
 }
 
 void add_rings(Rings& rings, const std::string& text) {
-  for (const auto& [xs, ys] : parse_rings(text)) rings.add(xs, ys);
+  for (const auto& [xs, ys] : parse_rings(text)) add_ring(rings, xs, ys);
 }
 
 std::string countries_text(const std::vector<FeatureText>& features) {
@@ -66,8 +68,8 @@ std::string airports_text(const std::vector<AirportText>& airports) {
   std::string out;
   for (const auto& a : airports) {
     out += (out.empty() ? R"([{"iata":")" : R"(,{"iata":")") + a.iata + R"(","name":")" + a.name +
-           R"(","city":")" + a.city + R"(","country":")" + a.country + R"(","lat":)" +
-           num(a.lat) + R"(,"lng":)" + num(a.lng) + "}";
+           R"(","city":")" + a.city + R"(","country":")" + a.country + R"(","lat":)" + num(a.lat) +
+           R"(,"lng":)" + num(a.lng) + "}";
   }
   return out.empty() ? "[]" : out + "]";
 }

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "api/gantrix.h"
-#include "data/state.h"
+#include "gantrix.h"
+#include "state/state.h"
 
 namespace Gantrix::test {
 

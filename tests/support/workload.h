@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "data/state.h"
+#include "state/state.h"
 
 namespace bench {
 
@@ -47,14 +47,16 @@ inline Point near(double lat, double lng, double dlat, double dlng) {
 
 // Even positions within 1 degree of a random centre, odd positions anywhere, so every prefix
 // has the same mix.
-inline std::vector<Point> mixed_points(std::span<const double> lats,
-                                       std::span<const double> lngs, size_t n, uint64_t seed) {
+inline std::vector<Point> mixed_points(std::span<const double> lats, std::span<const double> lngs,
+                                       size_t n, uint64_t seed) {
   Rng r{seed};
   std::vector<Point> out(n);
   for (size_t j = 0; j < n; ++j) {
     const size_t c = r.below(lats.size());
-    if (j % 2 == 0) out[j] = near(lats[c], lngs[c], r.range(-1, 1), r.range(-1, 1));
-    else r.sphere(out[j].lat, out[j].lng);
+    if (j % 2 == 0)
+      out[j] = near(lats[c], lngs[c], r.range(-1, 1), r.range(-1, 1));
+    else
+      r.sphere(out[j].lat, out[j].lng);
   }
   return out;
 }
@@ -83,8 +85,10 @@ inline const Table& synthetic_airports() {
       const size_t c = r.below(300);
       const double stretch = 1.0 / std::cos(clat[c] * 0.017453292519943295);
       const double dlat = r.range(-1, 1) * spread[c], dlng = r.range(-1, 1) * spread[c] * stretch;
-      if (j % 10 == 9) r.sphere(p.lat, p.lng);
-      else p = near(clat[c], clng[c], dlat, dlng);
+      if (j % 10 == 9)
+        r.sphere(p.lat, p.lng);
+      else
+        p = near(clat[c], clng[c], dlat, dlng);
       t.lat.push_back(p.lat);
       t.lng.push_back(p.lng);
     }

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "api/gantrix.h"
+#include "gantrix.h"
 #include "tests/support/workload.h"
 
 namespace {

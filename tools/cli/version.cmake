@@ -1,7 +1,7 @@
 # Builds the text of `gantrix --version` from the dataset pipeline's provenance record, at
 # configure time, so the binary carries it and opens no file. Every field is optional: a
 # missing one drops its line instead of failing the build.
-set(GANTRIX_PROVENANCE_FILE "${PROJECT_SOURCE_DIR}/data/provenance.json" CACHE FILEPATH
+set(GANTRIX_PROVENANCE_FILE "${PROJECT_SOURCE_DIR}/datasets/provenance.json" CACHE FILEPATH
     "Provenance of the compiled-in datasets, shown by gantrix --version")
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${GANTRIX_PROVENANCE_FILE}")
 
@@ -9,9 +9,9 @@ set(_gx_text "")
 # The provenance record describes the pipeline's files (either airport table, either outline
 # file): a custom one is described by the summary the State image's build writes (counts and
 # hash) alone.
-set(_gx_pipeline_files "${PROJECT_SOURCE_DIR}/data/airports.json"
-    "${PROJECT_SOURCE_DIR}/data/airports-all.json" "${PROJECT_SOURCE_DIR}/data/countries.geojson"
-    "${PROJECT_SOURCE_DIR}/data/countries-natural-earth.geojson")
+set(_gx_pipeline_files "${PROJECT_SOURCE_DIR}/datasets/airports.json"
+    "${PROJECT_SOURCE_DIR}/datasets/airports-all.json" "${PROJECT_SOURCE_DIR}/datasets/countries.geojson"
+    "${PROJECT_SOURCE_DIR}/datasets/countries-natural-earth.geojson")
 if(GANTRIX_AIRPORTS_FILE IN_LIST _gx_pipeline_files AND
    GANTRIX_COUNTRIES_FILE IN_LIST _gx_pipeline_files AND
    EXISTS "${GANTRIX_PROVENANCE_FILE}")
@@ -30,7 +30,7 @@ set(_gx_lines "gantrix ${PROJECT_VERSION}")
 _gx_field(_date date)
 # The airport table compiled in: its counts and what it holds.
 set(_gx_table airports)
-if(GANTRIX_AIRPORTS_FILE STREQUAL "${PROJECT_SOURCE_DIR}/data/airports-all.json")
+if(GANTRIX_AIRPORTS_FILE STREQUAL "${PROJECT_SOURCE_DIR}/datasets/airports-all.json")
   set(_gx_table airports_all)
 endif()
 _gx_field(_airports ${_gx_table} count)
@@ -52,7 +52,7 @@ if(_airport_what AND _gx_table STREQUAL "airports_all")
 elseif(_airport_what)
   list(APPEND _gx_lines "  airport table scheduled: ${_airport_what} (codes of other airports are not found: build with -DGANTRIX_AIRPORTS=all for every airport)")
 endif()
-if(GANTRIX_COUNTRIES_FILE STREQUAL "${PROJECT_SOURCE_DIR}/data/countries-natural-earth.geojson")
+if(GANTRIX_COUNTRIES_FILE STREQUAL "${PROJECT_SOURCE_DIR}/datasets/countries-natural-earth.geojson")
   _gx_field(_outlines countries_natural_earth outlined)
   if(_outlines)
     list(APPEND _gx_lines "  ${_outlines} country outlines (Natural Earth ${_ne_edition}, ${_ne_scale}, public domain)")

@@ -1,2 +1,2 @@
-// A spatial file that reaches up to the data layer: the layer check must refuse it.
-#include "data/state.h"
+// A spatial file that reaches up to the state layer: the layer check must refuse it.
+#include "state/state.h"
