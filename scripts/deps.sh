@@ -23,6 +23,8 @@ for extra in "$@"; do
             dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" || need+=("$pkg")
           done ;;
     node) command -v node >/dev/null || need+=(nodejs) ;;
+    mutate) command -v ninja >/dev/null || need+=(ninja-build)
+            command -v ccache >/dev/null || need+=(ccache) ;;
     peers) [ -f /usr/include/geos_c.h ] || need+=(libgeos-dev)
            [ -d /usr/include/boost/geometry ] || need+=(libboost-dev)
            [ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev) ;;
