@@ -81,7 +81,8 @@ class Pipeline {
     std::thread reader([&] { read(wake[0]); });
     std::vector<std::thread> workers;
     if (any_rows()) {
-      // The library builds its State on first use, and only one thread may do that.
+      // The State is built once, by whichever call comes first while the others wait; this
+      // call builds it before the workers start.
       const Answer warm_up(gx_country_at(0, 0));
       for (unsigned i = 0; i < jobs_; ++i) workers.emplace_back([this] { answer(); });
     }

@@ -1,5 +1,5 @@
 // Answers the rows of a chunk, one JSON line each. Any number of answerers may work at once,
-// each on its own chunk: the library's State must be built first (one call on one thread).
+// each on its own chunk: the library builds its State once, on whichever call comes first.
 #pragma once
 
 #include <string>
