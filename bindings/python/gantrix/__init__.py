@@ -133,11 +133,11 @@ def _numpy():
 
 
 def _columns(batch, names: _Sequence[str]) -> _Dict[str, _Any]:
-    """The batch's columns as numpy arrays: object arrays of str and None, float64 positions
-    (NaN where there is no airport), and the reason of every point left without an answer."""
+    """The batch's columns as numpy arrays: object arrays of str and None ("reason": why a
+    point has no answer), and float64 positions (NaN where there is no airport)."""
     numpy = _numpy()
     out = {}
-    for name in list(names) + ["reason"]:
+    for name in names:
         if name in ("airport_lat", "airport_lng"):
             out[name] = numpy.empty(len(batch), dtype=numpy.float64)
             batch.position(name, out[name])
@@ -167,7 +167,7 @@ def find_many(points=None, raise_errors: bool = True, *, lats=None, lngs=None,
     >>> gantrix.find_many(lats=[48.8566, 30], lngs=[2.3522, -40], columns=True)["airport"]
     array(['fr.ory', None], dtype=object)
     """
-    names = _frames.names("airport", _frames.details_of(details)) if columns else []
+    names = _frames.names("airport", _frames.details_of(details)) + ["reason"] if columns else []
     batch = _run("find", points, lats, lngs, threads, raise_errors and not columns)
     if columns:
         return _columns(batch, names)
@@ -187,7 +187,7 @@ def country_at_many(points=None, *, lats=None, lngs=None, threads: _Optional[int
     ['fr', None]
     """
     batch = _run("country", points, lats, lngs, threads, False)
-    return _columns(batch, ["country"]) if columns else batch.countries()
+    return _columns(batch, ["country", "reason"]) if columns else batch.countries()
 
 
 def _run(kind, points, lats, lngs, threads, stop_at_error):

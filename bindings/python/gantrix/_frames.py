@@ -48,9 +48,9 @@ def add_country(frame: Any, lat: str = "lat", lng: str = "lng", column: str = "c
     >>> gantrix.add_country(frame)["country"].tolist()
     ['fr', None]
     """
-    from . import country_at_many
+    from . import _columns, _run
     check(frame, lat, lng, [column])
-    got = country_at_many(lats=frame[lat], lngs=frame[lng], threads=threads, columns=True)
+    got = _columns(_run("country", None, frame[lat], frame[lng], threads, False), ["country"])
     return _with(frame, {column: got["country"]})
 
 
@@ -65,13 +65,12 @@ def add_airport(frame: Any, lat: str = "lat", lng: str = "lng", column: str = "a
     >>> gantrix.add_airport(frame, details=["name"]).iloc[0].tolist()
     [48.8566, 2.3522, 'fr.ory', 'Paris Orly Airport']
     """
-    from . import find_many
+    from . import _columns, _run
     details = details_of(details)
     added = names(column, details)
     check(frame, lat, lng, added)
-    got = find_many(lats=frame[lat], lngs=frame[lng], threads=threads, columns=True,
-                    details=details)
-    return _with(frame, dict(zip(added, (got[key] for key in names("airport", details)))))
+    batch = _run("find", None, frame[lat], frame[lng], threads, False)
+    return _with(frame, dict(zip(added, _columns(batch, names("airport", details)).values())))
 
 
 def names(column: str, details: Iterable[str]) -> List[str]:
