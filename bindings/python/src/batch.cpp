@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <mutex>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include <string_view>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/error.h"
@@ -36,7 +38,7 @@ constexpr size_t MIN_PART = 2000;
 // How often a thread looks whether an earlier point has already failed the batch.
 constexpr size_t BLOCK = 1024;
 
-// Every part's texts begin with the reasons given before the library is asked; "invalid
+// A batch's texts begin with the reasons given before the library is asked; "invalid
 // coordinates" is find's own answer to the same check.
 const std::array<std::string_view, 2> REASONS = {"missing coordinates", "invalid coordinates"};
 constexpr int32_t MISSING = -1, INVALID = -2;
@@ -67,41 +69,51 @@ struct Inputs {
   Strided lat, lng, missing;
 };
 
-// One thread's share: its range and the texts it met (reasons, and country codes that are
-// not two bytes long), which its answers point at.
+// The texts a batch's answers point at (reasons, and country codes that are not two bytes
+// long), shared by its threads. A thread asks under the lock only for a text it has not met.
+struct Texts {
+  std::mutex mutex;
+  std::vector<std::string> all{REASONS.begin(), REASONS.end()};
+};
+
+// One thread's share: its range, the texts it has met, and what it threw.
 struct Part {
   size_t lo = 0, hi = 0;
-  std::vector<std::string> texts{REASONS.begin(), REASONS.end()};
+  std::vector<std::pair<std::string, int32_t>> seen;
   std::exception_ptr error;
 };
 
-int32_t text_code(std::vector<std::string>& texts, std::string_view text) {
-  for (size_t k = 0; k < texts.size(); ++k) {
-    if (texts[k] == text) return -static_cast<int32_t>(k) - 1;
+int32_t text_code(Texts& texts, Part& part, std::string_view text) {
+  for (const auto& [known, code] : part.seen) {
+    if (known == text) return code;
   }
-  texts.emplace_back(text);
-  return -static_cast<int32_t>(texts.size());
+  const std::lock_guard<std::mutex> lock(texts.mutex);
+  size_t k = 0;
+  while (k < texts.all.size() && texts.all[k] != text) ++k;
+  if (k == texts.all.size()) texts.all.emplace_back(text);
+  part.seen.emplace_back(text, -static_cast<int32_t>(k) - 1);
+  return part.seen.back().second;
 }
 
 size_t text_index(int32_t code) { return static_cast<size_t>(-(code + 1)); }
 
 // The same checks, in the same order, as the operations behind gx_find and gx_country_at.
-int32_t answer_point(const State& s, Kind kind, const Inputs& in, size_t i,
-                     std::vector<std::string>& texts) {
+int32_t answer_point(const State& s, Kind kind, const Inputs& in, size_t i, Texts& texts,
+                     Part& part) {
   if (in.missing.at != nullptr && in.missing.get<uint8_t>(i) != 0) return MISSING;
   const double lat = in.lat.get<double>(i), lng = in.lng.get<double>(i);
   if (!Gantrix::valid_coords(lat, lng)) return INVALID;
   const Gantrix::LatLng p{lat, Gantrix::normalize_lng(lng)};
   if (kind == Kind::find) {
     const Gantrix::Located loc = Gantrix::nearest_in_country(s, p);
-    return loc.index >= 0 ? static_cast<int32_t>(loc.index) : text_code(texts, loc.error);
+    return loc.index >= 0 ? static_cast<int32_t>(loc.index) : text_code(texts, part, loc.error);
   }
   const auto code = Gantrix::find_country_code(s, p);
   if (!code) return 0;
   if (code->size() == 2 && (*code)[0] != '\0') {
     return static_cast<uint8_t>((*code)[0]) | static_cast<uint8_t>((*code)[1]) << 8;
   }
-  return text_code(texts, *code);
+  return text_code(texts, part, *code);
 }
 
 // Python texts made once per process and kept for its life (the module is never unloaded):
@@ -252,12 +264,13 @@ void Batch::run(const State& s, const Inputs& in, size_t threads, bool stop_at_e
   std::vector<Part> parts(count);
   for (size_t k = 0; k < count; ++k) parts[k].lo = n * k / count, parts[k].hi = n * (k + 1) / count;
   std::atomic<int64_t> first{static_cast<int64_t>(n)};
+  Texts texts;
   const auto work = [&](Part& part) noexcept {
     try {
       for (size_t start = part.lo; start < part.hi; start += BLOCK) {
         if (stop_at_error && first.load(std::memory_order_relaxed) < static_cast<int64_t>(start)) return;
         for (size_t i = start, end = std::min(start + BLOCK, part.hi); i < end; ++i) {
-          const int32_t c = answer_point(s, kind_, in, i, part.texts);
+          const int32_t c = answer_point(s, kind_, in, i, texts, part);
           codes_[i] = c;
           if (c < 0 && kind_ == Kind::find) {
             int64_t seen = first.load(std::memory_order_relaxed);
@@ -283,20 +296,7 @@ void Batch::run(const State& s, const Inputs& in, size_t threads, bool stop_at_e
   for (const Part& p : parts) {
     if (p.error) std::rethrow_exception(p.error);
   }
-  // One table of texts for the batch: the first part's, with the others' added and their
-  // points renumbered.
-  texts_ = std::move(parts[0].texts);
-  for (size_t k = 1; k < count; ++k) {
-    std::vector<int32_t> to(parts[k].texts.size());
-    bool same = true;
-    for (size_t j = 0; j < to.size(); ++j) {
-      to[j] = text_code(texts_, parts[k].texts[j]);
-      same = same && text_index(to[j]) == j;
-    }
-    for (size_t i = parts[k].lo; !same && i < parts[k].hi; ++i) {
-      if (codes_[i] < 0) codes_[i] = to[text_index(codes_[i])];
-    }
-  }
+  texts_ = std::move(texts.all);
   first_error_ = first.load() < static_cast<int64_t>(n) ? first.load() : -1;
 }
 

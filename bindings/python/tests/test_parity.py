@@ -22,7 +22,7 @@ class Parity(unittest.TestCase):
         cls.countries = [cls.c("gx_country_at", *p) for p in POINTS]
 
     def test_batches_and_single_calls(self):
-        for threads in (1, 2):
+        for threads in (1, 2, 3):
             self.assertEqual(gantrix.find_many(POINTS, raise_errors=False, threads=threads),
                              self.finds)
             self.assertEqual(gantrix.country_at_many(POINTS, threads=threads), self.countries)
@@ -67,6 +67,3 @@ class Parity(unittest.TestCase):
         for wrong in ("gb.ory", "fr.ory.x", ".ory", "fr.", "fr.zzz"):
             self.assertIsNone(gantrix.airport(wrong), wrong)
 
-
-if __name__ == "__main__":
-    unittest.main()
