@@ -147,9 +147,9 @@ def _columns(batch, names: _Sequence[str]) -> _Dict[str, _Any]:
     return out
 
 
-def find_many(points=None, raise_errors: bool = True, *, lats=None, lngs=None,
-              threads: _Optional[int] = 1, columns: bool = False,
-              details: _Iterable[str] = ("label",)):
+def find_many(points: _Any = None, raise_errors: bool = True, *, lats: _Any = None,
+              lngs: _Any = None, threads: _Optional[int] = 1, columns: bool = False,
+              details: _Iterable[str] = ("label",)) -> _Union[_List[Answer], _Dict[str, _Any]]:
     """find() for each point, in order. points is a sequence of (lat, lng) pairs or an (n, 2)
     array, or lats and lngs are two columns: lists, numpy arrays of any real dtype, order and
     stride (masked arrays honoured), pandas Series (nullable dtypes included). threads > 1
@@ -177,8 +177,9 @@ def find_many(points=None, raise_errors: bool = True, *, lats=None, lngs=None,
     return batch.answers(_airport_answer, _error_answer)
 
 
-def country_at_many(points=None, *, lats=None, lngs=None, threads: _Optional[int] = 1,
-                    columns: bool = False):
+def country_at_many(points: _Any = None, *, lats: _Any = None, lngs: _Any = None,
+                    threads: _Optional[int] = 1,
+                    columns: bool = False) -> _Union[_List[_Optional[str]], _Dict[str, _Any]]:
     """country_at() for each point, in order; arguments as for find_many. A list of codes and
     None, or with columns=True a dict of numpy object arrays "country" and "reason" (why a
     point was not looked up: "missing coordinates" or "invalid coordinates").
