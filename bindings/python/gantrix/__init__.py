@@ -11,13 +11,14 @@ functions, decoded; batches answer columns of coordinates in C++, without the GI
 many threads as asked. Any thread may call anything at any time.
 """
 
+import importlib as _importlib
 import json as _json
 import sys as _sys
 from typing import (Any as _Any, Dict as _Dict, Iterable as _Iterable, List as _List,
                     Optional as _Optional, Sequence as _Sequence, Union as _Union)
 
 try:
-    from . import _native
+    _native = _importlib.import_module("gantrix._native")
 except ImportError as _e:  # a package copied without its extension, or for another Python
     raise ImportError(
         "gantrix: its compiled extension gantrix._native cannot be loaded (%s). Install the "
