@@ -174,7 +174,7 @@ class Batch {
   // airport's position.
   void column(const std::string& name, py::array out) const {
     if (out.dtype().kind() != 'O' || out.ndim() != 1 || static_cast<size_t>(out.size()) != size() ||
-        out.strides(0) != sizeof(PyObject*) || !out.writeable()) {
+        (size() > 1 && out.strides(0) != sizeof(PyObject*)) || !out.writeable()) {
       throw py::value_error("column " + name + ": needs a writable object array of the batch's length");
     }
     auto** slots = static_cast<PyObject**>(out.mutable_data());
