@@ -47,8 +47,9 @@ install(FILES "${PROJECT_SOURCE_DIR}/NOTICE" "${PROJECT_SOURCE_DIR}/datasets/REA
         DESTINATION "${CMAKE_INSTALL_DOCDIR}")
 
 # The Debian package: one package with the library, the headers, the CMake and pkg-config
-# files and the command, for /usr. The library's shlibs file makes dpkg run ldconfig on
-# install and removal (a trigger), so programs find libgantrix.so.0 with no LD_LIBRARY_PATH.
+# files and the command, for /usr. Its ldconfig trigger refreshes the linker's cache once per
+# dpkg run that installs or removes it, so programs find libgantrix.so.0 with no
+# LD_LIBRARY_PATH; the shlibs file lets other packages depend on the soname.
 set(CPACK_PACKAGE_NAME gantrix)
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION} library (C and C++) with compiled-in datasets")
@@ -59,5 +60,17 @@ set(CPACK_DEBIAN_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # the dependencies (libc6, libstdc++6) from the binaries
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+# CPack would call ldconfig from postinst and postrm; Debian asks library packages to use the
+# trigger instead, so the scripts are ours, and empty.
+set(_gx_deb "${PROJECT_BINARY_DIR}/deb")
+file(WRITE "${_gx_deb}/triggers" "activate-noawait ldconfig\n")
+foreach(_gx_script postinst postrm)
+  file(WRITE "${_gx_deb}/${_gx_script}"
+       "#!/bin/sh\n# The linker's cache is refreshed by the ldconfig trigger (see triggers).\nset -e\n")
+endforeach()
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${_gx_deb}/triggers;${_gx_deb}/postinst;${_gx_deb}/postrm")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_GENERATOR DEB)
-include(CPack)
+if(PROJECT_IS_TOP_LEVEL)  # not when another project builds the library within its own
+  include(CPack)
+endif()
