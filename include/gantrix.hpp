@@ -147,16 +147,20 @@ class AirportSet {
  public:
   // Each code is trimmed and upper-cased; codes that name no airport (the empty code
   // included) are listed by missing().
-  AirportSet(std::initializer_list<std::string_view> codes) : AirportSet(codes.begin(), codes.end()) {}
+  AirportSet(std::initializer_list<std::string_view> codes)
+      : AirportSet(codes.begin(), codes.end()) {}
 
   // Any range of texts: std::vector<std::string>, an array of const char*, ...
-  template <class Range, class = std::enable_if_t<
-                             !std::is_same_v<std::decay_t<Range>, AirportSet> &&
-                             std::is_convertible_v<decltype(*std::begin(std::declval<const Range&>())),
-                                                   std::string_view>>>
+  template <class Range,
+            class = std::enable_if_t<
+                !std::is_same_v<std::decay_t<Range>, AirportSet> &&
+                std::is_convertible_v<decltype(*std::begin(std::declval<const Range&>())),
+                                      std::string_view>>>
   explicit AirportSet(const Range& codes) : AirportSet(std::begin(codes), std::end(codes)) {}
 
-  template <class Iterator>
+  // Iterators over texts (never two char pointers: AirportSet("CDG", "LHR") does not compile).
+  template <class Iterator, class = std::enable_if_t<std::is_convertible_v<
+                                decltype(*std::declval<Iterator&>()), std::string_view>>>
   AirportSet(Iterator first, Iterator last) {
     std::string text;
     size_t count = 0;
@@ -170,8 +174,8 @@ class AirportSet {
     // A lone empty code would join into the empty text, which the C function reads as no
     // codes at all; one separator (two empty codes, reported once) keeps it a missing code.
     if (count == 1 && text.empty()) text = "\x1f";
-    handle_ = detail::integer(Answer::take(gx_set_new(text.c_str(), count > 0 ? 1 : 0)),
-                              "gx_set_new");
+    handle_ =
+        detail::integer(Answer::take(gx_set_new(text.c_str(), count > 0 ? 1 : 0)), "gx_set_new");
   }
 
   AirportSet(AirportSet&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
@@ -195,7 +199,9 @@ class AirportSet {
   int64_t handle() const noexcept { return handle_; }
 
   // The number of distinct member airports.
-  [[nodiscard]] int64_t size() const { return detail::integer(Answer::take(gx_set_size(handle_)), "gx_set_size"); }
+  [[nodiscard]] int64_t size() const {
+    return detail::integer(Answer::take(gx_set_size(handle_)), "gx_set_size");
+  }
 
   // Whether the code (trimmed, any case) names a member.
   [[nodiscard]] bool contains(std::string_view code) const {
@@ -210,8 +216,8 @@ class AirportSet {
   // objects with "distance_km"; only members of country (two letters, any case) and only
   // those at most max_km away when given.
   [[nodiscard]] Answer nearest(double lat, double lng, int64_t limit,
-                 std::optional<std::string_view> country = std::nullopt,
-                 std::optional<double> max_km = std::nullopt) const {
+                               std::optional<std::string_view> country = std::nullopt,
+                               std::optional<double> max_km = std::nullopt) const {
     char code[3] = {0, 0, 0};
     if (country) {
       detail::refuse(arguments::country_refusal(*country));
@@ -227,12 +233,13 @@ class AirportSet {
   // The member that should serve the point, as JSON with "distance_km", "resolution"
   // ("nearest", "same_country", "nearby_foreign") and "nearest_code", or null; a foreign
   // member counts only within foreign_max_km when given.
-  [[nodiscard]] Answer resolve(double lat, double lng, std::optional<double> foreign_max_km = std::nullopt) const {
+  [[nodiscard]] Answer resolve(double lat, double lng,
+                               std::optional<double> foreign_max_km = std::nullopt) const {
     if (foreign_max_km) {
       detail::refuse(arguments::distance_refusal("foreign_max_km", *foreign_max_km));
     }
-    return Answer::take(gx_set_resolve(handle_, lat, lng, foreign_max_km.value_or(0.0),
-                                       foreign_max_km ? 1 : 0));
+    return Answer::take(
+        gx_set_resolve(handle_, lat, lng, foreign_max_km.value_or(0.0), foreign_max_km ? 1 : 0));
   }
 
  private:

@@ -30,11 +30,18 @@ std::string c_answer(char* text) {
   return out;
 }
 
-// The same for the C++ call: its typed value written back as the C text it stands for.
+// A C++ answer written back as the C text it stands for.
+std::string text(const gantrix::Answer& a) { return a.str(); }
+std::string text(int64_t n) { return std::to_string(n); }
+std::string text(bool b) { return b ? "true" : "false"; }
+std::string text(const std::optional<std::string>& country) {
+  return country ? '"' + *country + '"' : "null";
+}
+
 template <class Call>
 std::string cpp_answer(Call call) {
   try {
-    return call();
+    return text(call());
   } catch (const gantrix::Error& e) {
     return std::string("error: ") + e.what();
   }
@@ -49,64 +56,51 @@ std::string refusal(const std::function<void()>& call) {
   return "(not refused)";
 }
 
-class Calls {
- public:
-  explicit Calls(uint64_t seed) : random_(seed) {}
+// Seeded arguments: points mostly near the airports met so far, sometimes anywhere, far past
+// 180 or invalid; codes of three letters in either case, sometimes padded or odd.
+struct Arguments {
+  std::mt19937_64 random;
+  std::vector<std::pair<double, double>> places;
 
-  double uniform(double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(random_); }
-  size_t below(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random_); }
-
-  // Mostly near airports met so far; sometimes anywhere, far past 180 or invalid.
+  double uniform(double lo, double hi) {
+    return std::uniform_real_distribution<double>(lo, hi)(random);
+  }
+  size_t below(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); }
+  std::optional<double> km() {
+    if (below(2)) return std::nullopt;
+    return below(10) == 0 ? kInf : uniform(0, 3000);
+  }
   std::pair<double, double> point() {
+    static const double odd[] = {kNaN, kInf, -kInf, 90.0, -90.0, 180.0, -180.0, 540.0, 91.0, -0.0};
     const size_t k = below(20);
-    if (k == 0) {
-      static const double odd[] = {kNaN, kInf, -kInf, 90.0, -90.0, 180.0, -180.0, 540.0, 91.0, -0.0};
-      return {odd[below(std::size(odd))], below(2) ? odd[below(std::size(odd))] : uniform(-180, 180)};
-    }
-    if (k < 11 && !places_.empty()) {
-      const auto [lat, lng] = places_[below(places_.size())];
+    if (k == 0) return {odd[below(std::size(odd))], below(2) ? odd[below(std::size(odd))] : 0.0};
+    if (k < 11 && !places.empty()) {
+      const auto [lat, lng] = places[below(places.size())];
       const double r = below(2) ? 0.05 : 3.0;
       return {std::clamp(lat + uniform(-r, r), -90.0, 90.0), lng + uniform(-r, r)};
     }
-    if (k < 13) return {uniform(-90, 90), uniform(-720, 720)};
-    return {std::asin(uniform(-1, 1)) * 57.29577951308232, uniform(-180, 180)};
+    return {std::asin(uniform(-1, 1)) * 57.29577951308232, uniform(-720, 720)};
   }
-
-  // Three letters in either case, sometimes padded, sometimes odd.
   std::string code() {
-    if (below(14) == 0) {
-      static const char* odd[] = {"", "  ", "JFKX", "J", "\xc3\xa9\xc3\xa9", " cdg\r\n", "\x7f\x80\xff"};
-      return odd[below(std::size(odd))];
-    }
+    static const char* odd[] = {"", "  ", "JFKX", "\xc3\xa9\xc3\xa9", " cdg\r\n", "\x7f\x80\xff"};
+    if (below(14) == 0) return odd[below(std::size(odd))];
     const char base = below(4) == 0 ? 'a' : 'A';
-    std::string c = {char(base + below(26)), char(base + below(26)), char(base + below(26))};
+    const std::string c = {char(base + below(26)), char(base + below(26)), char(base + below(26))};
     return below(6) == 0 ? " " + c + "\t" : c;
   }
-
-  void remember(const std::string& airport_json) {
-    const auto lat = airport_json.find("\"lat\":");
-    const auto lng = airport_json.find("\"lng\":");
+  void remember(const std::string& airport) {
+    const auto lat = airport.find("\"lat\":"), lng = airport.find("\"lng\":");
     if (lat == std::string::npos || lng == std::string::npos) return;
-    places_.emplace_back(std::strtod(airport_json.c_str() + lat + 6, nullptr),
-                         std::strtod(airport_json.c_str() + lng + 6, nullptr));
+    places.emplace_back(std::strtod(&airport[lat + 6], nullptr),
+                        std::strtod(&airport[lng + 6], nullptr));
   }
-
- private:
-  std::mt19937_64 random_;
-  std::vector<std::pair<double, double>> places_;
-};
-
-// A set made both ways from one list, queried both ways.
-struct Twin {
-  int64_t c_handle;
-  gantrix::AirportSet set;
 };
 
 TEST(CppHeader, AnswersWhatTheCFunctionsAnswer) {
   std::map<std::string, int> calls;
   for (const uint64_t seed : {1u, 2u}) {
-    Calls gen(seed);
-    std::vector<Twin> sets;
+    Arguments gen{std::mt19937_64(seed), {}};
+    std::vector<std::pair<int64_t, gantrix::AirportSet>> sets;  // one list, made both ways
     const auto same = [&](const char* function, const std::string& c, const std::string& cpp) {
       ++calls[function];
       EXPECT_EQ(c, cpp) << function << " (seed " << seed << ", call " << calls[function] << ")";
@@ -115,71 +109,60 @@ TEST(CppHeader, AnswersWhatTheCFunctionsAnswer) {
       const auto [lat, lng] = gen.point();
       const size_t op = gen.below(sets.empty() ? 4 : 11);
       if (op == 0) {
-        same("find", c_answer(gx_find(lat, lng)), cpp_answer([&] { return gantrix::find(lat, lng).str(); }));
+        same("find", c_answer(gx_find(lat, lng)),
+             cpp_answer([&] { return gantrix::find(lat, lng); }));
       } else if (op == 1) {
-        same("country_at", c_answer(gx_country_at(lat, lng)), cpp_answer([&] {
-               const auto country = gantrix::country_at(lat, lng);
-               return country ? "\"" + *country + "\"" : std::string("null");
-             }));
+        same("country_at", c_answer(gx_country_at(lat, lng)),
+             cpp_answer([&] { return gantrix::country_at(lat, lng); }));
       } else if (op == 2) {
         const std::string code = gen.code();
         const std::string c = c_answer(gx_airport(code.c_str()));
-        same("airport", c, cpp_answer([&] { return gantrix::airport(code).str(); }));
+        same("airport", c, cpp_answer([&] { return gantrix::airport(code); }));
         gen.remember(c);
       } else if (op == 3) {
         std::vector<std::string> codes(gen.below(5) == 0 ? 0 : 1 + gen.below(8));
         std::string joined;
-        for (size_t k = 0; k < codes.size(); ++k) {
-          codes[k] = gen.code();
-          joined += (k > 0 ? "\x1f" : "") + codes[k];
-        }
+        for (size_t k = 0; k < codes.size(); ++k)
+          joined += (k > 0 ? "\x1f" : "") + (codes[k] = gen.code());
         if (codes.size() == 1 && codes[0].empty()) continue;  // its own case, below
-        const std::string handle = c_answer(gx_set_new(joined.c_str(), codes.empty() ? 0 : 1));
         ++calls["set_new"];
-        sets.push_back({std::strtoll(handle.c_str(), nullptr, 10), gantrix::AirportSet(codes)});
+        const std::string handle = c_answer(gx_set_new(joined.c_str(), codes.empty() ? 0 : 1));
+        sets.emplace_back(std::strtoll(handle.c_str(), nullptr, 10), gantrix::AirportSet(codes));
         if (sets.size() > 40) {  // the oldest gives way, freed both ways
-          same("set_free", c_answer(gx_set_free(sets.front().c_handle)), "null");
+          same("set_free", c_answer(gx_set_free(sets.front().first)), "null");
           sets.erase(sets.begin());
         }
       } else {
-        Twin& t = sets[gen.below(sets.size())];
-        const gantrix::AirportSet& s = t.set;
+        const auto& [h, s] = sets[gen.below(sets.size())];
+        const std::string code = gen.code();
         if (op == 4) {
-          same("set_size", c_answer(gx_set_size(t.c_handle)),
-               cpp_answer([&] { return std::to_string(s.size()); }));
+          same("set_size", c_answer(gx_set_size(h)), cpp_answer([&] { return s.size(); }));
         } else if (op == 5) {
-          const std::string code = gen.code();
-          same("set_include", c_answer(gx_set_include(t.c_handle, code.c_str())),
-               cpp_answer([&] { return std::string(s.contains(code) ? "true" : "false"); }));
+          same("set_include", c_answer(gx_set_include(h, code.c_str())),
+               cpp_answer([&] { return s.contains(code); }));
         } else if (op == 6) {
-          same("set_missing", c_answer(gx_set_missing(t.c_handle)),
-               cpp_answer([&] { return s.missing().str(); }));
+          same("set_missing", c_answer(gx_set_missing(h)), cpp_answer([&] { return s.missing(); }));
         } else if (op <= 8) {
           static const char* countries[] = {"us", "FR", "de", "gb", "xx", "cn", "Au", "br", "aq"};
           const char* country = gen.below(2) ? countries[gen.below(std::size(countries))] : nullptr;
-          const bool has_max = gen.below(2);
-          const double max_km = gen.below(10) == 0 ? kInf : gen.uniform(0, 3000);
+          const std::optional<double> km = gen.km();
           const int64_t limit = int64_t(gen.below(12));
           same("set_nearest",
-               c_answer(gx_set_nearest(t.c_handle, lat, lng, country, country ? 1 : 0, max_km,
-                                       has_max ? 1 : 0, limit)),
+               c_answer(gx_set_nearest(h, lat, lng, country, country ? 1 : 0, km.value_or(-1.0),
+                                       km ? 1 : 0, limit)),
                cpp_answer([&] {
                  return s.nearest(lat, lng, limit,
                                   country ? std::optional<std::string_view>(country) : std::nullopt,
-                                  has_max ? std::optional<double>(max_km) : std::nullopt).str();
+                                  km);
                }));
         } else {
-          const bool has_max = gen.below(2);
-          const double max_km = gen.below(10) == 0 ? kInf : gen.uniform(0, 3000);
-          same("set_resolve",
-               c_answer(gx_set_resolve(t.c_handle, lat, lng, max_km, has_max ? 1 : 0)),
-               cpp_answer([&] {
-                 return s.resolve(lat, lng, has_max ? std::optional<double>(max_km) : std::nullopt).str();
-               }));
+          const std::optional<double> km = gen.km();
+          same("set_resolve", c_answer(gx_set_resolve(h, lat, lng, km.value_or(-1.0), km ? 1 : 0)),
+               cpp_answer([&] { return s.resolve(lat, lng, km); }));
         }
       }
     }
-    for (Twin& t : sets) gx_free(gx_set_free(t.c_handle));
+    for (const auto& set : sets) gx_free(gx_set_free(set.first));
   }
   int total = 0;
   for (const auto& [function, n] : calls) {
@@ -193,30 +176,23 @@ TEST(CppHeader, AnswersWhatTheCFunctionsAnswer) {
 TEST(CppHeader, RefusesWhatTheCFunctionsAnswerWithNothing) {
   const gantrix::AirportSet hubs{"CDG", "LHR", "JFK"};
   const int64_t h = hubs.handle();
-  // The C functions answer these, so the C++ refusal loses no answer but the empty one.
-  const struct {
-    std::function<void()> call;
-    char* c;
-    const char* message;
-  } cases[] = {
-      {[&] { (void)hubs.nearest(48.8, 2.3, -1); }, gx_set_nearest(h, 48.8, 2.3, nullptr, 0, 0, 0, -1),
-       "limit must not be negative"},
-      {[&] { (void)hubs.nearest(48.8, 2.3, 3, std::nullopt, -5.0); },
-       gx_set_nearest(h, 48.8, 2.3, nullptr, 0, -5.0, 1, 3), "max_km must not be negative"},
-      {[&] { (void)hubs.nearest(48.8, 2.3, 3, std::nullopt, kNaN); },
-       gx_set_nearest(h, 48.8, 2.3, nullptr, 0, kNaN, 1, 3), "max_km must be a number, not NaN"},
-      {[&] { (void)hubs.nearest(48.8, 2.3, 3, "France"); },
-       gx_set_nearest(h, 48.8, 2.3, "France", 1, 0, 0, 3),
-       "country must be two ASCII letters, such as \"fr\""},
-      {[&] { (void)hubs.nearest(48.8, 2.3, 3, "f1"); }, gx_set_nearest(h, 48.8, 2.3, "f1", 1, 0, 0, 3),
-       "country must be two ASCII letters, such as \"fr\""},
+  // The C function answers [] where the C++ refuses: only an empty answer is lost.
+  const auto nearest = [&](const char* country, std::optional<double> km, int64_t limit) {
+    EXPECT_EQ(c_answer(gx_set_nearest(h, 48.8, 2.3, country, country ? 1 : 0, km.value_or(0),
+                                      km ? 1 : 0, limit)),
+              "[]");
+    const auto code = country ? std::optional<std::string_view>(country) : std::nullopt;
+    return refusal([&] { (void)hubs.nearest(48.8, 2.3, limit, code, km); });
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(refusal(c.call), c.message);
-    EXPECT_EQ(c_answer(c.c), "[]") << c.message;
-  }
-  EXPECT_EQ(refusal([&] { (void)hubs.resolve(51.5, -0.12, -1.0); }), "foreign_max_km must not be negative");
-  EXPECT_EQ(refusal([&] { (void)hubs.resolve(51.5, -0.12, kNaN); }), "foreign_max_km must be a number, not NaN");
+  EXPECT_EQ(nearest(nullptr, {}, -1), "limit must not be negative");
+  EXPECT_EQ(nearest(nullptr, -5.0, 3), "max_km must not be negative");
+  EXPECT_EQ(nearest(nullptr, kNaN, 3), "max_km must be a number, not NaN");
+  EXPECT_EQ(nearest("France", {}, 3), "country must be two ASCII letters, such as \"fr\"");
+  EXPECT_EQ(nearest("f1", {}, 3), "country must be two ASCII letters, such as \"fr\"");
+  EXPECT_EQ(refusal([&] { (void)hubs.resolve(51.5, -0.12, -1.0); }),
+            "foreign_max_km must not be negative");
+  EXPECT_EQ(refusal([&] { (void)hubs.resolve(51.5, -0.12, kNaN); }),
+            "foreign_max_km must be a number, not NaN");
   // Infinity is no bound, not a mistake; coordinates go to the library whatever they are.
   EXPECT_EQ(hubs.nearest(48.8, 2.3, 1, "FR", kInf).view().substr(0, 17), "[{\"code\":\"fr.cdg\"");
   EXPECT_THROW((void)hubs.nearest(kNaN, 2.3, 1), gantrix::Error);
@@ -225,7 +201,10 @@ TEST(CppHeader, RefusesWhatTheCFunctionsAnswerWithNothing) {
   const std::string cut("CDG\0LHR", 7);
   EXPECT_EQ(refusal([&] { (void)gantrix::airport(cut); }), "code must not contain a NUL byte");
   EXPECT_EQ(refusal([&] { (void)hubs.contains(cut); }), "code must not contain a NUL byte");
-  EXPECT_EQ(refusal([&] { gantrix::AirportSet({"JFK", cut}); }), "codes must not contain a NUL byte");
+  EXPECT_EQ(refusal([&] {
+              gantrix::AirportSet({"JFK", cut});
+            }),
+            "codes must not contain a NUL byte");
   EXPECT_EQ(refusal([&] { gantrix::AirportSet({"CDG\x1fLHR"}); }),
             "codes must not contain the byte 0x1F, which separates them");
 }
@@ -235,7 +214,9 @@ TEST(CppHeader, SetOwnsItsHandleAndKeepsEveryCode) {
   static_assert(!std::is_copy_assignable_v<gantrix::AirportSet>);
   static_assert(std::is_nothrow_move_constructible_v<gantrix::AirportSet>);
 
-  const auto live = [](int64_t handle) { return c_answer(gx_set_size(handle)).rfind("error", 0) != 0; };
+  const auto live = [](int64_t handle) {
+    return c_answer(gx_set_size(handle)).rfind("error", 0) != 0;
+  };
   int64_t first = -1;
   {
     gantrix::AirportSet a{"cdg", " CDG ", "lhr", "XXX"};

@@ -1,18 +1,18 @@
 /* A C program built against an installed Gantrix: every function once, its answers checked
  * against facts the data will keep (Paris is in France, CDG is a Paris airport), all freed. */
+#include <gantrix.h>
 #include <math.h>
 #include <stdio.h>
 #include <string.h>
 
-#include <gantrix.h>
-
 static int failures;
 
 /* Checks that the answer starts with want (NULL: that the call failed), then frees it. */
-static void expect(const char *what, char *got, const char *want) {
+static void expect(const char* what, char* got, const char* want) {
   const int ok = want == NULL ? got == NULL : got != NULL && strncmp(got, want, strlen(want)) == 0;
   if (!ok) {
-    fprintf(stderr, "%s: got %s, want %s\n", what, got ? got : gx_error(), want ? want : "a failure");
+    fprintf(stderr, "%s: got %s, want %s\n", what, got ? got : gx_error(),
+            want ? want : "a failure");
     ++failures;
   }
   gx_free(got);
@@ -24,7 +24,7 @@ int main(void) {
   expect("gx_find", gx_find(48.8566, 2.3522), "{\"code\":\"fr.");
   expect("gx_country_at", gx_country_at(48.8566, 2.3522), "\"fr\"");
   expect("gx_airport", gx_airport(" cdg"), "{\"code\":\"fr.cdg\"");
-  char *handle = gx_set_new("CDG\x1fLHR\x1fXXX", 3);
+  char* handle = gx_set_new("CDG\x1fLHR\x1fXXX", 3);
   long long h = -1;
   if (handle == NULL || sscanf(handle, "%lld", &h) != 1) ++failures;
   gx_free(handle);

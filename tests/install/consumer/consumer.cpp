@@ -2,11 +2,10 @@
 // once, with typed answers, owned texts, the set's handle freed by its destructor, and the
 // refusals.
 #include <cmath>
+#include <gantrix.hpp>
 #include <iostream>
 #include <stdexcept>
 #include <string>
-
-#include <gantrix.hpp>
 
 static int failures;
 
@@ -51,7 +50,8 @@ int main() {
         (void)hubs.nearest(48.8566, 2.3522, 5, "France");
         expect("nearest in \"France\"", false, "an answer");
       } catch (const std::invalid_argument& e) {
-        expect("refusal", std::string(e.what()) == "country must be two ASCII letters, such as \"fr\"",
+        expect("refusal",
+               std::string(e.what()) == "country must be two ASCII letters, such as \"fr\"",
                e.what());
       }
     }
@@ -62,6 +62,7 @@ int main() {
   } catch (const std::exception& e) {
     expect("no exception", false, e.what());
   }
-  std::cout << "C++: " << (failures == 0 ? "every function answered as expected" : "FAILED") << "\n";
+  std::cout << "C++: " << (failures == 0 ? "every function answered as expected" : "FAILED")
+            << "\n";
   return failures == 0 ? 0 : 1;
 }
