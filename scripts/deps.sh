@@ -25,6 +25,8 @@ for extra in "$@"; do
     dask) for pkg in python3-numpy python3-pandas python3-dask python3-distributed; do
             dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" || need+=("$pkg")
           done ;;
+    # The Debian package's dependencies are read from its binaries (tests/install/deb.sh).
+    deb) command -v dpkg-shlibdeps >/dev/null || need+=(dpkg-dev) ;;
     node) command -v node >/dev/null || need+=(nodejs) ;;
     # pip install ./bindings/python into a virtual environment, and pip wheel.
     python) for pkg in python3-venv python3-pip python3-setuptools python3-wheel; do
