@@ -8,6 +8,7 @@
 
 #include "api/guarded_call.h"
 #include "gantrix_arguments.hpp"
+#include "gantrix_version.h"
 #include "native.h"
 #include "query/operations.h"
 #include "state/state.h"
@@ -49,7 +50,7 @@ void raise_failure(const char* message) {
 
 PYBIND11_MODULE(_native, m) {
   using namespace gantrix_python;
-  m.attr("version") = GANTRIX_VERSION_TEXT;
+  m.attr("version") = GANTRIX_VERSION;
   m.def("set_failure_class", [](py::handle cls) {
     failure_class = cls.inc_ref().ptr();
   });
