@@ -170,8 +170,8 @@ class Batch {
     return py::make_tuple(first_error_, texts_[text_index(codes_[first_error_])]);
   }
 
-  // One column, into a 1-D object array of the batch's length, or a float64 buffer for the
-  // airport's position.
+  // A column of texts and None (see field_of, and "country" and "reason"), written into a
+  // 1-D object array of the batch's length.
   void column(const std::string& name, py::array out) const {
     if (out.dtype().kind() != 'O' || out.ndim() != 1 || static_cast<size_t>(out.size()) != size() ||
         (size() > 1 && out.strides(0) != sizeof(PyObject*)) || !out.writeable()) {
@@ -184,6 +184,7 @@ class Batch {
     });
   }
 
+  // "airport_lat" or "airport_lng", written into a float64 buffer: NaN where no airport.
   void position(const std::string& name, py::buffer out) const {
     const Field f = field_of(name);
     const py::buffer_info b = out.request(true);
