@@ -8,17 +8,14 @@ from reference import seeded_points
 
 try:
     import pandas
-except ImportError:
-    pandas = None
-try:
     import dask.dataframe as dd
     from dask.distributed import Client, LocalCluster
 
     import gantrix.dask as gdask
 except ImportError as e:
-    no_dask = "Dask is not installed for this Python (%s)" % e
+    pandas = missing = "pandas or Dask is not installed for this Python (%s)" % e
 else:
-    no_dask = None
+    missing = None
 
 POINTS = seeded_points(3000, seed=11) + [(48.8566, 2.3522), (None, 0.0), (30.0, -40.0)]
 
@@ -33,7 +30,7 @@ def both(df, **airport):
     return gantrix.add_airport(gantrix.add_country(df, "y", "x"), "y", "x", **airport)
 
 
-@unittest.skipUnless(pandas, "pandas is not installed")
+@unittest.skipIf(missing, missing)
 class Frames(unittest.TestCase):
     def test_columns(self):
         df = frame()
@@ -57,7 +54,6 @@ class Frames(unittest.TestCase):
             with self.subTest(message), self.assertRaisesRegex(error, message):
                 call()
 
-    @unittest.skipIf(no_dask, no_dask)
     def test_dask_on_a_two_process_cluster(self):
         cluster = LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
                                host="127.0.0.1", dashboard_address=None, timeout=50)
