@@ -154,7 +154,7 @@ def _build():
     subprocess.run(["cmake", "--build", BUILD, "-j2", "--target", "gantrix", "gantrix_python"],
                    check=True, stdout=subprocess.DEVNULL)
     loop = BUILD / "c-loop"
-    subprocess.run(["cc", "-O2", "-o", loop, ROOT / "bench/c-loop/loop.c", "-I", ROOT / "include",
+    subprocess.run(["cc", "-O2", "-o", loop, ROOT / "bench/c-loop/loop.c", "-I", ROOT / "include", "-I", BUILD / "include",
                     "-L", BUILD, "-lgantrix", "-lpthread", "-Wl,-rpath," + str(BUILD)], check=True)
     if not (COUNTRY_CODER / "node_modules").exists():
         subprocess.run(["npm", "ci", "--prefix", COUNTRY_CODER, "--no-audit", "--no-fund"],
