@@ -1,0 +1,163 @@
+// The Node-API addon: the single calls (find, countryAt, airport) and the module's set-up. Each
+// single call runs the operation behind its C function and reads the JSON text it wrote, so
+// there is one code path per answer. The addon is context-aware: every worker thread that
+// loads it gets its own exports and its own string cache.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "common.h"
+#include "json_value.h"
+#include "query/operations.h"
+
+namespace gantrix_node {
+
+std::string type_name(const Napi::Value& v) {
+  switch (v.Type()) {
+    case napi_undefined: return "undefined";
+    case napi_null: return "null";
+    case napi_boolean: return "boolean";
+    case napi_number: return "number";
+    case napi_string: return "string";
+    case napi_symbol: return "symbol";
+    case napi_function: return "function";
+    case napi_bigint: return "bigint";
+    default: return "object";
+  }
+}
+
+double number_arg(const Napi::Value& v, const char* name) {
+  if (!v.IsNumber()) {
+    throw Napi::TypeError::New(v.Env(),
+                               std::string(name) + " must be a number, not " + type_name(v));
+  }
+  return v.As<Napi::Number>().DoubleValue();
+}
+
+std::string string_arg(const Napi::Value& v, const char* name) {
+  if (!v.IsString()) {
+    throw Napi::TypeError::New(v.Env(),
+                               std::string(name) + " must be a string, not " + type_name(v));
+  }
+  return v.As<Napi::String>().Utf8Value();
+}
+
+Napi::Object options_arg(const Napi::Value& v) {
+  if (v.IsUndefined() || v.IsNull()) return Napi::Object::New(v.Env());
+  if (!v.IsObject() || v.IsFunction()) {
+    throw Napi::TypeError::New(v.Env(), "options must be an object, not " + type_name(v));
+  }
+  return v.As<Napi::Object>();
+}
+
+void refuse(Napi::Env env, const std::string& message) {
+  if (!message.empty()) throw Napi::RangeError::New(env, message);
+}
+
+namespace {
+
+namespace operations = Gantrix::operations;
+
+// Country codes answered by countryAt, one string per code per environment, kept in an
+// array (Node-API 8 has no references to strings): a call returns the cached string instead of
+// making one.
+struct Countries {
+  Napi::ObjectReference two_letter;
+};
+
+Napi::Value country_string(Napi::Env env, std::string_view code) {
+  const auto letter = [](char c) { return c >= 'a' && c <= 'z'; };
+  if (code.size() != 2 || !letter(code[0]) || !letter(code[1])) {
+    return Napi::String::New(env, code.data(), code.size());
+  }
+  Napi::Object table = env.GetInstanceData<Countries>()->two_letter.Value();
+  const uint32_t slot = static_cast<uint32_t>((code[0] - 'a') * 26 + (code[1] - 'a'));
+  Napi::Value cached = table.Get(slot);
+  if (cached.IsString()) return cached;
+  cached = Napi::String::New(env, code.data(), 2);
+  table.Set(slot, cached);
+  return cached;
+}
+
+bool is_error_document(std::string_view text) { return text.starts_with("{\"error\":"); }
+
+// find(lat, lng, { reason }): the answer, or null where the library answers {error}; with
+// reason, that {error} object instead.
+Napi::Value find(const Napi::CallbackInfo& info) {
+  const Napi::Env env = info.Env();
+  const double lat = number_arg(info[0], "lat");
+  const double lng = number_arg(info[1], "lng");
+  const bool reason = options_arg(info[2]).Get("reason").ToBoolean();
+  const Text text = call(env, [=] { return operations::find(lat, lng); });
+  if (!reason && is_error_document(text.get())) return env.Null();
+  return json_value(env, text.get());
+}
+
+// countryAt(lat, lng): 'fr' or null, as gx_country_at answers.
+Napi::Value country_at(const Napi::CallbackInfo& info) {
+  const Napi::Env env = info.Env();
+  const double lat = number_arg(info[0], "lat");
+  const double lng = number_arg(info[1], "lng");
+  const Text text = call(env, [=] { return operations::country_at(lat, lng); });
+  const std::string_view t(text.get());
+  // A JSON string of a code, or null; a code the library had to escape is read in full.
+  if (t.size() >= 2 && t.front() == '"' && t.find('\\') == std::string_view::npos) {
+    return country_string(env, t.substr(1, t.size() - 2));
+  }
+  return json_value(env, t);
+}
+
+std::string ascii_lower(std::string s) {
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s;
+}
+
+// airport(code): the record for an IATA code, or for the composite code find answers
+// ("fr.ory"): the IATA code after the first dot, when the record's code is the input in lower
+// case. No code holds a NUL, which the C function would read as the end of the text.
+Napi::Value airport(const Napi::CallbackInfo& info) {
+  const Napi::Env env = info.Env();
+  const std::string code = string_arg(info[0], "code");
+  if (code.find('\0') != std::string::npos) return env.Null();
+  const Text text = call(env, [&] { return operations::airport(code.c_str()); });
+  if (std::string_view(text.get()) != "null") return json_value(env, text.get());
+  const size_t dot = code.find('.');
+  if (dot == std::string::npos) return env.Null();
+  const std::string iata = code.substr(dot + 1);
+  const Text record = call(env, [&] { return operations::airport(iata.c_str()); });
+  if (std::string_view(record.get()) == "null") return env.Null();
+  Napi::Object found = json_value(env, record.get()).As<Napi::Object>();
+  const Napi::Value found_code = found.Get("code");
+  if (found_code.IsString() && found_code.As<Napi::String>().Utf8Value() == ascii_lower(code)) {
+    return found;
+  }
+  return env.Null();
+}
+
+}  // namespace
+
+void init_single(Napi::Env env, Napi::Object exports) {
+  env.SetInstanceData(new Countries{Napi::Persistent(Napi::Array::New(env, 26 * 26).As<Napi::Object>())});
+  exports.Set("find", Napi::Function::New(env, find, "find"));
+  exports.Set("countryAt", Napi::Function::New(env, country_at, "countryAt"));
+  exports.Set("airport", Napi::Function::New(env, airport, "airport"));
+  exports.Set("version", Napi::String::New(env, GANTRIX_VERSION));
+}
+
+}  // namespace gantrix_node
+
+namespace {
+
+Napi::Object init(Napi::Env env, Napi::Object exports) {
+  gantrix_node::init_single(env, exports);
+  gantrix_node::init_sets(env, exports);
+  gantrix_node::init_batches(env, exports);
+  gantrix_node::init_reference(env, exports);
+  return exports;
+}
+
+}  // namespace
+
+NODE_API_MODULE(gantrix, init)
