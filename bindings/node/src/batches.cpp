@@ -244,6 +244,9 @@ void init_batches(Napi::Env env, Napi::Object exports) {
   fn("_findIdsAsync", [](const Napi::CallbackInfo& i) { return ids_async(i, Op::find); });
   fn("_countryIdsAsync", [](const Napi::CallbackInfo& i) { return ids_async(i, Op::country); });
   fn("_airportAnswer", airport_answer);
+  fn("_airportCount", [](const Napi::CallbackInfo& i) -> Napi::Value {
+    return Napi::Number::New(i.Env(), static_cast<double>(Gantrix::state().airports.size()));
+  });
   fn("_countryText", country_text);
   fn("_failureText", failure_text);
 }
