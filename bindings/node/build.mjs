@@ -27,7 +27,30 @@ if (!existsSync(join(root, "VERSION")) || !existsSync(join(root, "src", "api", "
 const includeCandidates = [process.env.GANTRIX_NODE_INCLUDE, join(dirname(process.execPath), "..", "include", "node"), "/usr/include/node"].filter(Boolean);
 const nodeInclude = includeCandidates.find((d) => existsSync(join(d, "node_api.h")));
 if (!nodeInclude) fail(`no node_api.h in ${includeCandidates.join(", ")}: install Node's headers (Debian: nodejs; or set GANTRIX_NODE_INCLUDE)`);
-const addonApi = dirname(require.resolve("node-addon-api/package.json"));
+const addonApi = dirname(nodeAddonApi());
+
+// node-addon-api, pinned in package.json: in this folder's node_modules (npm ci here), else
+// where npm put it for the project installing this folder (INIT_CWD); failing both, installed
+// here from package-lock.json.
+function nodeAddonApi() {
+  const paths = [here, process.env.INIT_CWD].filter(Boolean);
+  const find = () => {
+    try {
+      return require.resolve("node-addon-api/package.json", { paths });
+    } catch {
+      return null;
+    }
+  };
+  const found = find();
+  if (found) return found;
+  const npm = process.env.npm_execpath ? [process.execPath, [process.env.npm_execpath]] : ["npm", []];
+  try {
+    execFileSync(npm[0], [...npm[1], "ci", "--ignore-scripts", "--no-audit", "--no-fund"], { cwd: here, stdio: ["ignore", "inherit", "inherit"] });
+  } catch {
+    fail("cannot install node-addon-api (npm ci in bindings/node failed)");
+  }
+  return find() ?? fail("node-addon-api is missing after npm ci");
+}
 
 const cmakeDir = join(here, "build", "cmake");
 const run = (args) => {
