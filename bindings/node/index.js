@@ -2,11 +2,12 @@
 // Gantrix for Node.js: which airport serves a coordinate, which country contains it, airports
 // by code and airport sets, answered by the compiled-in library (build/gantrix.node).
 //
-// The single calls and AirportSet are the addon's own functions. The batches are here: the
-// addon answers a column of points with one small integer each, and these functions turn the
-// integers into answers through tables of frozen values shared by every point with the same
-// answer, so a million results cost a million array slots and no strings or objects of their
-// own.
+// The single calls and AirportSet's methods run the library's operations in the addon, which
+// checks their arguments and hands over the operation's JSON text, read here with JSON.parse.
+// For the batches, the addon answers a column of points with one small integer each, and
+// these functions turn the integers into answers through tables of frozen values shared by
+// every point with the same answer, so a million results cost a million array slots and no
+// strings or objects of their own.
 
 const { join } = require("node:path");
 
@@ -88,7 +89,7 @@ const failureAnswers = [];
 
 function airportAnswer(id) {
   if (answers === null) answers = new Array(native._airportCount()).fill(null);
-  return answers[id] ?? (answers[id] = Object.freeze(native._airportAnswer(id)));
+  return answers[id] ?? (answers[id] = Object.freeze(JSON.parse(native._airportAnswer(id))));
 }
 
 function failureText(k) {
@@ -175,7 +176,53 @@ async function countryAtManyAsync(a, b, c) {
   return countryAnswers(await native._countryIdsAsync(lats, lngs), opts);
 }
 
-const { AirportSet } = native;
+function parsed(text) {
+  return text === null ? null : JSON.parse(text);
+}
+
+/** The airport serving a coordinate, or null (with { reason: true }, the library's { error }). */
+function find(lat, lng, opts) {
+  return parsed(native.find(lat, lng, opts));
+}
+
+/** The record of an IATA code or of a composite code find answers, or null. */
+function airport(code) {
+  return parsed(native.airport(code));
+}
+
+/** A set of airports named by IATA codes; freed by close(), or when collected. */
+class AirportSet {
+  #set;
+
+  constructor(codes) {
+    this.#set = new native._AirportSet(codes);
+  }
+
+  get size() {
+    return JSON.parse(this.#set.size);
+  }
+
+  get missing() {
+    return JSON.parse(this.#set.missing);
+  }
+
+  has(code) {
+    return JSON.parse(this.#set.has(code));
+  }
+
+  nearest(lat, lng, opts) {
+    return JSON.parse(this.#set.nearest(lat, lng, opts));
+  }
+
+  resolve(lat, lng, opts) {
+    return JSON.parse(this.#set.resolve(lat, lng, opts));
+  }
+
+  close() {
+    this.#set.close();
+  }
+}
+
 if (typeof Symbol.dispose === "symbol") {
   Object.defineProperty(AirportSet.prototype, Symbol.dispose, {
     value() {
@@ -188,9 +235,9 @@ if (typeof Symbol.dispose === "symbol") {
 
 module.exports = {
   version: native.version,
-  find: native.find,
+  find,
   countryAt: native.countryAt,
-  airport: native.airport,
+  airport,
   findMany,
   countryAtMany,
   findManyAsync,

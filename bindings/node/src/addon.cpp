@@ -1,13 +1,14 @@
 // The Node-API addon: the single calls (find, countryAt, airport) and the module's set-up. Each
-// single call runs the operation behind its C function and reads the JSON text it wrote, so
-// there is one code path per answer. The addon is context-aware: every worker thread that
-// loads it gets its own exports and its own string cache.
+// single call runs the operation behind its C function and hands over the JSON text it wrote,
+// which index.js reads with JSON.parse (several times faster than building the object through
+// Node-API calls), so there is one code path per answer. The addon is context-aware: every
+// worker thread that loads it gets its own exports and its own string cache.
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "common.h"
-#include "json_value.h"
+#include "core/json_writer.h"
 #include "query/operations.h"
 
 namespace gantrix_node {
@@ -81,8 +82,8 @@ Napi::Value country_string(Napi::Env env, std::string_view code) {
 
 bool is_error_document(std::string_view text) { return text.starts_with("{\"error\":"); }
 
-// find(lat, lng, { reason }): the answer, or null where the library answers {error}; with
-// reason, that {error} object instead.
+// find(lat, lng, { reason }): the answer's text, or null where the library answers {error};
+// with reason, that {error} document instead.
 Napi::Value find(const Napi::CallbackInfo& info) {
   const Napi::Env env = info.Env();
   const double lat = number_arg(info[0], "lat");
@@ -90,7 +91,7 @@ Napi::Value find(const Napi::CallbackInfo& info) {
   const bool reason = options_arg(info[2]).Get("reason").ToBoolean();
   const Text text = call(env, [=] { return operations::find(lat, lng); });
   if (!reason && is_error_document(text.get())) return env.Null();
-  return json_value(env, text.get());
+  return Napi::String::New(env, text.get());
 }
 
 // countryAt(lat, lng): 'fr' or null, as gx_country_at answers.
@@ -100,21 +101,16 @@ Napi::Value country_at(const Napi::CallbackInfo& info) {
   const double lng = number_arg(info[1], "lng");
   const Text text = call(env, [=] { return operations::country_at(lat, lng); });
   const std::string_view t(text.get());
-  // A JSON string of a code, or null; a code the library had to escape is read in full.
-  if (t.size() >= 2 && t.front() == '"' && t.find('\\') == std::string_view::npos) {
-    return country_string(env, t.substr(1, t.size() - 2));
+  // A JSON string of a code, or null. Codes are letters; one the library had to escape is
+  // not a code it can answer, and is refused rather than misread.
+  if (t == "null") return env.Null();
+  if (t.size() < 2 || t.front() != '"' || t.find('\\') != std::string_view::npos) {
+    throw Napi::Error::New(env, "unexpected country answer: " + std::string(t));
   }
-  return json_value(env, t);
+  return country_string(env, t.substr(1, t.size() - 2));
 }
 
-std::string ascii_lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
-
-// airport(code): the record for an IATA code, or for the composite code find answers
+// airport(code): the record's text for an IATA code, or for the composite code find answers
 // ("fr.ory"): the IATA code after the first dot, when the record's code is the input in lower
 // case. No code holds a NUL, which the C function would read as the end of the text.
 Napi::Value airport(const Napi::CallbackInfo& info) {
@@ -122,18 +118,19 @@ Napi::Value airport(const Napi::CallbackInfo& info) {
   const std::string code = string_arg(info[0], "code");
   if (code.find('\0') != std::string::npos) return env.Null();
   const Text text = call(env, [&] { return operations::airport(code.c_str()); });
-  if (std::string_view(text.get()) != "null") return json_value(env, text.get());
+  if (std::string_view(text.get()) != "null") return Napi::String::New(env, text.get());
   const size_t dot = code.find('.');
   if (dot == std::string::npos) return env.Null();
   const std::string iata = code.substr(dot + 1);
   const Text record = call(env, [&] { return operations::airport(iata.c_str()); });
-  if (std::string_view(record.get()) == "null") return env.Null();
-  Napi::Object found = json_value(env, record.get()).As<Napi::Object>();
-  const Napi::Value found_code = found.Get("code");
-  if (found_code.IsString() && found_code.As<Napi::String>().Utf8Value() == ascii_lower(code)) {
-    return found;
+  // The record's first member is its code: {"code":"fr.ory",...
+  std::string lower = code;
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return env.Null();
+  const std::string head = "{\"code\":" + Gantrix::json_str(lower) + ",";
+  if (!std::string_view(record.get()).starts_with(head)) return env.Null();
+  return Napi::String::New(env, record.get());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // AirportSet: a handle of the library's set registry, wrapped in a JavaScript object. Every
-// method runs the set operation behind its C function. A set never closed is freed when the
+// method runs the set operation behind its C function and hands over its JSON text (index.js
+// parses it). A set never closed is freed when the
 // object is collected (or its worker ends), on a thread of its own: the finalizer only
 // queues the handle, so it never waits for queries that hold the registry.
 #include <charconv>
@@ -14,7 +15,6 @@
 
 #include "common.h"
 #include "gantrix_arguments.hpp"
-#include "json_value.h"
 #include "query/operations.h"
 
 namespace gantrix_node {
@@ -82,7 +82,7 @@ int64_t read_integer(std::string_view text) {
 class AirportSet : public Napi::ObjectWrap<AirportSet> {
  public:
   static Napi::Function define(Napi::Env env) {
-    return DefineClass(env, "AirportSet",
+    return DefineClass(env, "NativeAirportSet",
                        {InstanceAccessor<&AirportSet::size>("size"),
                         InstanceAccessor<&AirportSet::missing>("missing"),
                         InstanceMethod<&AirportSet::has>("has"),
@@ -142,13 +142,13 @@ class AirportSet : public Napi::ObjectWrap<AirportSet> {
   Napi::Value size(const Napi::CallbackInfo& info) {
     const int64_t h = open_handle(info.Env());
     const Text text = call(info.Env(), [=] { return operations::set_size(h); });
-    return json_value(info.Env(), text.get());
+    return Napi::String::New(info.Env(), text.get());
   }
 
   Napi::Value missing(const Napi::CallbackInfo& info) {
     const int64_t h = open_handle(info.Env());
     const Text text = call(info.Env(), [=] { return operations::set_missing(h); });
-    return json_value(info.Env(), text.get());
+    return Napi::String::New(info.Env(), text.get());
   }
 
   // has(code): whether the code (trimmed, any case) names a member.
@@ -156,9 +156,9 @@ class AirportSet : public Napi::ObjectWrap<AirportSet> {
     const Napi::Env env = info.Env();
     const int64_t h = open_handle(env);
     const std::string code = string_arg(info[0], "code");
-    if (code.find('\0') != std::string::npos) return Napi::Boolean::New(env, false);
+    if (code.find('\0') != std::string::npos) return Napi::String::New(env, "false");
     const Text text = call(env, [&] { return operations::set_include(h, code.c_str()); });
-    return json_value(env, text.get());
+    return Napi::String::New(env, text.get());
   }
 
   // nearest(lat, lng, { limit = 5, country, maxKm }).
@@ -199,7 +199,7 @@ class AirportSet : public Napi::ObjectWrap<AirportSet> {
       return operations::set_nearest(h, lat, lng, has_country ? country.c_str() : nullptr,
                                      has_country ? 1 : 0, max_km, has_max_km ? 1 : 0, limit);
     });
-    return json_value(env, text.get());
+    return Napi::String::New(env, text.get());
   }
 
   // resolve(lat, lng, { foreignMaxKm }).
@@ -219,7 +219,7 @@ class AirportSet : public Napi::ObjectWrap<AirportSet> {
     const Text text = call(env, [=] {
       return operations::set_resolve(h, lat, lng, km, has_km ? 1 : 0);
     });
-    return json_value(env, text.get());
+    return Napi::String::New(env, text.get());
   }
 
   // close(): frees the set now; closing again does nothing.
@@ -236,7 +236,7 @@ class AirportSet : public Napi::ObjectWrap<AirportSet> {
 }  // namespace
 
 void init_sets(Napi::Env env, Napi::Object exports) {
-  exports.Set("AirportSet", AirportSet::define(env));
+  exports.Set("_AirportSet", AirportSet::define(env));
 }
 
 }  // namespace gantrix_node

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "common.h"
-#include "json_value.h"
 #include "query/point_in_country.h"
 #include "query/serving_airport.h"
 #include "spatial/coords.h"
@@ -204,12 +203,13 @@ size_t index_arg(const Napi::Value& v, const char* name) {
   return static_cast<size_t>(x);
 }
 
-// The answer find gives for airport id: the very text operations::find returns for it.
+// The text find answers for airport id: the very text operations::find returns for it.
 Napi::Value airport_answer(const Napi::CallbackInfo& info) {
   const size_t id = index_arg(info[0], "id");
   const State& s = Gantrix::state();
   if (id >= s.airports.size()) throw Napi::RangeError::New(info.Env(), "no such airport id");
-  return json_value(info.Env(), s.airports.answer[id]);
+  const std::string_view text = s.airports.answer[id];
+  return Napi::String::New(info.Env(), text.data(), text.size());
 }
 
 Napi::Value country_text(const Napi::CallbackInfo& info) {

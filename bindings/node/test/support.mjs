@@ -61,7 +61,7 @@ export function airportRecords() {
   records = [];
   const native = require("../build/gantrix.node");
   for (let id = 0, n = native._airportCount(); id < n; id++) {
-    const { code } = native._airportAnswer(id);
+    const { code } = JSON.parse(native._airportAnswer(id));
     records.push(JSON.parse(c.airport(code.slice(code.indexOf(".") + 1))));
   }
   return records;
