@@ -149,8 +149,8 @@ Napi::Value ids(const Napi::CallbackInfo& info, Op op) {
 }
 
 // The asynchronous batch: the coordinates are copied (the caller may change or transfer its
-// arrays meanwhile), the answers go straight into the Int32Array the promise resolves to,
-// which no JavaScript code can reach before then.
+// arrays meanwhile) and the answers kept here until the promise resolves, so the thread pool
+// never touches memory that JavaScript owns.
 class Batch : public Napi::AsyncWorker {
  public:
   Batch(Napi::Env env, Op op, const Columns& c)
@@ -158,34 +158,34 @@ class Batch : public Napi::AsyncWorker {
         op_(op),
         lats_(c.lats.Data(), c.lats.Data() + c.lats.ElementLength()),
         lngs_(c.lngs.Data(), c.lngs.Data() + c.lngs.ElementLength()),
-        deferred_(Napi::Promise::Deferred::New(env)) {
-    Napi::Int32Array out = Napi::Int32Array::New(env, lats_.size());
-    out_ = out.Data();
-    result_ = Napi::Persistent(out.As<Napi::Object>());
-  }
+        deferred_(Napi::Promise::Deferred::New(env)) {}
 
   Napi::Promise promise() const { return deferred_.Promise(); }
 
  protected:
   void Execute() override {
     try {
-      answer(op_, lats_.data(), lngs_.data(), out_, lats_.size());
+      out_.resize(lats_.size());
+      answer(op_, lats_.data(), lngs_.data(), out_.data(), lats_.size());
     } catch (const std::exception& e) {
       SetError(e.what()[0] != '\0' ? e.what() : "error");
     } catch (...) {
       SetError("error");
     }
   }
-  void OnOK() override { deferred_.Resolve(result_.Value()); }
+  void OnOK() override {
+    Napi::Int32Array ids = Napi::Int32Array::New(Env(), out_.size());
+    if (!out_.empty()) std::memcpy(ids.Data(), out_.data(), out_.size() * sizeof(int32_t));
+    deferred_.Resolve(ids);
+  }
   void OnError(const Napi::Error& e) override { deferred_.Reject(e.Value()); }
 
  private:
   Op op_;
   std::vector<double> lats_;
   std::vector<double> lngs_;
+  std::vector<int32_t> out_;
   Napi::Promise::Deferred deferred_;
-  Napi::ObjectReference result_;
-  int32_t* out_ = nullptr;
 };
 
 Napi::Value ids_async(const Napi::CallbackInfo& info, Op op) {

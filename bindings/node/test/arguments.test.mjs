@@ -14,18 +14,14 @@ describe("non-numbers and non-strings are TypeErrors naming the argument", () =>
     const cases = [
       [() => find("48.8", 2.3), "lat must be a number, not string"],
       [() => find(48.8), "lng must be a number, not undefined"],
-      [() => countryAt(null, 1), "lat must be a number, not null"],
       [() => countryAt(1, 2n), "lng must be a number, not bigint"],
       [() => find(1, 1, 5), "options must be an object, not number"],
       [() => airport(5), "code must be a string, not number"],
       [() => new AirportSet("CDG"), "codes must be an array of codes, not one string"],
       [() => new AirportSet(7), "codes must be an array of codes, not number"],
       [() => new AirportSet(["CDG", 1]), "codes[1] must be a string, not number"],
-      [() => hubs.has(undefined), "code must be a string, not undefined"],
-      [() => hubs.nearest(1, "2"), "lng must be a number, not string"],
       [() => hubs.nearest(1, 2, { limit: "5" }), "limit must be a number, not string"],
       [() => hubs.nearest(1, 2, { limit: 1.5 }), "limit must be an integer"],
-      [() => hubs.nearest(1, 2, { limit: NaN }), "limit must be an integer"],
       [() => hubs.nearest(1, 2, { maxKm: "10" }), "maxKm must be a number, not string"],
       [() => hubs.nearest(1, 2, { country: 33 }), "country must be a string, not number"],
       [() => hubs.resolve(1, 2, { foreignMaxKm: true }), "foreignMaxKm must be a number, not boolean"],
@@ -38,7 +34,6 @@ describe("non-numbers and non-strings are TypeErrors naming the argument", () =>
     const cases = [
       [["x"], "points must be an array of [lat, lng] pairs (or give lats and lngs), not string"],
       [[[[1, 2], [3]]], "points[1] must be a [lat, lng] pair"],
-      [[[[1, 2], "ab"]], "points[1] must be a [lat, lng] pair"],
       [[[[1, "2"]]], "longitude of points[0] must be a number, not string"],
       [[[[null, 2]]], "latitude of points[0] must be a number, not null"],
       [[[1, 2], [3, undefined]], "lngs[1] must be a number, not undefined"],
@@ -71,22 +66,6 @@ describe("mistakes are RangeErrors with the wording every surface uses", () => {
       cases.push([() => hubs.nearest(0, 0, { country }), 'country must be two ASCII letters, such as "fr"']);
     }
     for (const [call, message] of cases) assert.throws(call, { name: "RangeError", message });
-    hubs.close();
-  });
-});
-
-describe("coordinates are never refused: the library answers them", () => {
-  test("NaN, infinities and latitudes beyond 90", () => {
-    for (const [lat, lng] of [[NaN, 0], [0, Infinity], [91, 0], [-90.5, 10]]) {
-      assert.equal(find(lat, lng), null);
-      assert.deepEqual(find(lat, lng, { reason: true }), { error: "invalid coordinates" });
-      assert.equal(countryAt(lat, lng), null);
-    }
-    const hubs = new AirportSet(["CDG", "JFK"]);
-    assert.throws(() => hubs.nearest(NaN, 0), { name: "Error", message: "invalid coordinates" });
-    assert.throws(() => hubs.resolve(0, -Infinity), { name: "Error", message: "invalid coordinates" });
-    assert.deepEqual(hubs.nearest(48.85, 2.35, { limit: 0 }), []);
-    assert.equal(hubs.nearest(48.85, 2.35, { country: "FR", maxKm: Infinity })[0].iata, "CDG");
     hubs.close();
   });
 });

@@ -72,6 +72,23 @@ test("worker threads each load the addon and answer as the main thread does", as
   }
 });
 
+test("a worker ended in the middle of its batches and with a set open leaves the process well", async () => {
+  const module = new URL("../index.js", import.meta.url).pathname;
+  const source = `const g = require(${JSON.stringify(module)});
+    const n = 400000, lats = new Float64Array(n).fill(48.85), lngs = new Float64Array(n).fill(2.35);
+    const open = new g.AirportSet(["CDG"]);
+    for (let k = 0; k < 4; k++) g.findManyAsync(lats, lngs);
+    require("node:worker_threads").parentPort.postMessage(open.size);
+    // Ended while calling, too.
+    if (SYNC) for (let i = 0; ; i++) g.find(i % 90, i % 180), open.nearest(i % 90, 1, { limit: 2 });`;
+  for (let k = 0; k < 4; k++) {
+    const w = new Worker(source.replace("SYNC", String(k % 2 === 1)), { eval: true });
+    assert.equal(await new Promise((resolve) => w.once("message", resolve)), 1);
+    await w.terminate();
+  }
+  assert.deepStrictEqual(await gantrix.findManyAsync([[48.8566, 2.3522]]), [gantrix.find(48.8566, 2.3522)]);
+});
+
 test("a set the collector frees goes away without disturbing another in use", async () => {
   const kept = new gantrix.AirportSet(["CDG", "LHR"]);
   // Handles are issued in order: the next set made gets the one after this probe's.
