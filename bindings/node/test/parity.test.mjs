@@ -11,23 +11,13 @@ const cFind = Array.from(lats, (lat, i) => JSON.parse(c.find(lat, lngs[i])));
 const cCountry = Array.from(lats, (lat, i) => JSON.parse(c.countryAt(lat, lngs[i])));
 
 // A call's answer or its failure's message, and the same for a C function's text.
-const outcome = (call) => {
-  try {
-    return { answer: call() };
-  } catch (e) {
-    return { failed: `${e.name}: ${e.message}` };
-  }
-};
+const outcome = (call) => { try { return { answer: call() }; } catch (e) { return { failed: `${e.name}: ${e.message}` }; } };
 const cOutcome = (text) => (text === null ? { failed: `Error: ${c.error()}` } : { answer: JSON.parse(text) });
 
+// The first point whose answer differs from the C library's (key order included), or null.
 function firstDifference(got, want) {
-  for (let i = 0; i < want.length; i++) {
-    try {
-      assert.deepStrictEqual(got[i], want[i]);
-    } catch {
-      return `point ${i} (${lats[i]}, ${lngs[i]}): got ${JSON.stringify(got[i])}, C answers ${JSON.stringify(want[i])}`;
-    }
-  }
+  const i = want.findIndex((w, k) => JSON.stringify(got[k]) !== JSON.stringify(w));
+  if (i >= 0) return `point ${i} (${lats[i]}, ${lngs[i]}): got ${JSON.stringify(got[i])}, C answers ${JSON.stringify(want[i])}`;
   return got.length === want.length ? null : `length ${got.length}, not ${want.length}`;
 }
 
