@@ -9,6 +9,8 @@
 
 #include "common.h"
 #include "core/json_writer.h"
+#include "gantrix_arguments.hpp"
+#include "gantrix_version.h"
 #include "query/operations.h"
 
 namespace gantrix_node {
@@ -112,11 +114,12 @@ Napi::Value country_at(const Napi::CallbackInfo& info) {
 
 // airport(code): the record's text for an IATA code, or for the composite code find answers
 // ("fr.ory"): the IATA code after the first dot, when the record's code is the input in lower
-// case. No code holds a NUL, which the C function would read as the end of the text.
+// case. A code holding a NUL, which the C function would read as the end of the text, is
+// refused.
 Napi::Value airport(const Napi::CallbackInfo& info) {
   const Napi::Env env = info.Env();
   const std::string code = string_arg(info[0], "code");
-  if (code.find('\0') != std::string::npos) return env.Null();
+  refuse(env, gantrix::arguments::code_refusal(code));
   const Text text = call(env, [&] { return operations::airport(code.c_str()); });
   if (std::string_view(text.get()) != "null") return Napi::String::New(env, text.get());
   const size_t dot = code.find('.');

@@ -114,13 +114,7 @@ class AirportSet : public Napi::ObjectWrap<AirportSet> {
     for (uint32_t i = 0; i < codes.Length(); ++i) {
       const std::string name = "codes[" + std::to_string(i) + "]";
       const std::string code = string_arg(codes.Get(i), name.c_str());
-      if (code.find('\0') != std::string::npos) {
-        throw Napi::RangeError::New(env, name + " contains a NUL byte");
-      }
-      if (code.find('\x1f') != std::string::npos) {
-        throw Napi::RangeError::New(env,
-                                    "airport codes may not contain the byte 0x1F (the separator)");
-      }
+      refuse(env, arguments::listed_code_refusal(code));
       if (i > 0) joined.push_back('\x1f');
       joined += code;
     }
@@ -156,7 +150,7 @@ class AirportSet : public Napi::ObjectWrap<AirportSet> {
     const Napi::Env env = info.Env();
     const int64_t h = open_handle(env);
     const std::string code = string_arg(info[0], "code");
-    if (code.find('\0') != std::string::npos) return Napi::String::New(env, "false");
+    refuse(env, arguments::code_refusal(code));
     const Text text = call(env, [&] { return operations::set_include(h, code.c_str()); });
     return Napi::String::New(env, text.get());
   }

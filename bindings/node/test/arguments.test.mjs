@@ -48,7 +48,7 @@ describe("non-numbers and non-strings are TypeErrors naming the argument", () =>
 });
 
 describe("mistakes are RangeErrors with the wording every surface uses", () => {
-  test("limit, distances, country filters and set codes", () => {
+  test("limit, distances, country filters and codes", () => {
     const hubs = new AirportSet(["CDG", "JFK"]);
     const cases = [
       [() => hubs.nearest(0, 0, { limit: -1 }), "limit must not be negative"],
@@ -56,8 +56,10 @@ describe("mistakes are RangeErrors with the wording every surface uses", () => {
       [() => hubs.nearest(0, 0, { maxKm: -0.5 }), "max_km must not be negative"],
       [() => hubs.nearest(0, 0, { maxKm: NaN }), "max_km must be a number, not NaN"],
       [() => hubs.resolve(0, 0, { foreignMaxKm: -1 }), "foreign_max_km must not be negative"],
-      [() => new AirportSet(["CDG", "JF\x1fK"]), "airport codes may not contain the byte 0x1F (the separator)"],
-      [() => new AirportSet(["CDG", "JFK\0"]), "codes[1] contains a NUL byte"],
+      [() => new AirportSet(["CDG", "JF\x1fK"]), "codes must not contain the byte 0x1F, which separates them"],
+      [() => new AirportSet(["CDG", "JFK\0"]), "codes must not contain a NUL byte"],
+      [() => airport("JFK\0X"), "code must not contain a NUL byte"],
+      [() => hubs.has("CDG\0"), "code must not contain a NUL byte"],
     ];
     for (const country of ["fra", "f", "", "1a", "é", "f\0"]) {
       cases.push([() => hubs.nearest(0, 0, { country }), 'country must be two ASCII letters, such as "fr"']);
