@@ -217,10 +217,8 @@ class AirportSet:
                             % _inputs.type_name(codes))
         codes = list(codes)
         encoded = [_inputs.code("codes[%d]" % i, code) for i, code in enumerate(codes)]
-        if any(b"\x1f" in code for code in encoded):
-            raise ValueError("airport codes may not contain the byte 0x1F (the separator)")
         self._codes = codes
-        self._handle = _json.loads(_native.set_new(b"\x1f".join(encoded), len(encoded)))
+        self._handle = _json.loads(_native.set_new(encoded))
 
     def __reduce__(self):
         return (type(self), (list(self._codes),))

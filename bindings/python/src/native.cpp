@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "api/guarded_call.h"
 #include "gantrix_arguments.hpp"
@@ -59,6 +60,7 @@ PYBIND11_MODULE(_native, m) {
   m.def("country_at",
         [](double lat, double lng) { return answer([=] { return ops::country_at(lat, lng); }); });
   m.def("airport", [](const std::string& code) {
+    refuse(args::code_refusal(code));
     return answer([&] { return ops::airport(code.c_str()); });
   });
   // find's answer for an airport id, as the operation returns it for a point it serves.
@@ -69,13 +71,21 @@ PYBIND11_MODULE(_native, m) {
     return py::str(text.data(), text.size());
   });
 
-  m.def("set_new", [](const std::string& codes, int64_t count) {
-    return answer([&] { return ops::set_new(codes.c_str(), count); });
+  // The codes travel to the operation as one text, separated by 0x1F.
+  m.def("set_new", [](const std::vector<std::string>& codes) {
+    std::string joined;
+    for (const std::string& code : codes) {
+      refuse(args::listed_code_refusal(code));
+      if (&code != &codes.front()) joined.push_back('\x1f');
+      joined += code;
+    }
+    return answer([&] { return ops::set_new(joined.c_str(), static_cast<int64_t>(codes.size())); });
   });
   m.def("set_free", [](int64_t h) { return answer([=] { return ops::set_free(h); }); });
   m.def("set_size", [](int64_t h) { return answer([=] { return ops::set_size(h); }); });
   m.def("set_missing", [](int64_t h) { return answer([=] { return ops::set_missing(h); }); });
   m.def("set_include", [](int64_t h, const std::string& code) {
+    refuse(args::code_refusal(code));
     return answer([&] { return ops::set_include(h, code.c_str()); });
   });
   // Arguments that are surely mistakes are refused here, in the wording every surface uses;

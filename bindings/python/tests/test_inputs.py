@@ -51,8 +51,11 @@ class Coordinates(unittest.TestCase):
                  (ValueError, "threads must be at least 1", lambda v: gantrix.find_many([PARIS], threads=0)),
                  (TypeError, r"codes\[0\] must be a str", lambda v: gantrix.AirportSet([b"CDG"])),
                  (TypeError, "country must be a str", lambda v: gantrix.AirportSet([]).nearest(1, 2, country=b"fr")),
-                 (ValueError, "code contains a NUL", lambda v: gantrix.airport("CD\0G")),
-                 (ValueError, "airport codes may not contain the byte 0x1F", lambda v: gantrix.AirportSet(["CDG\x1fLHR"])),
+                 (ValueError, "code must not contain a NUL byte$", lambda v: gantrix.airport("CD\0G")),
+                 (ValueError, "code must not contain a NUL byte$", lambda v: gantrix.AirportSet(["CDG"]).__contains__("C\0")),
+                 (ValueError, "codes must not contain a NUL byte$", lambda v: gantrix.AirportSet(["CDG", "\0"])),
+                 (ValueError, "codes must not contain the byte 0x1F, which separates them$",
+                  lambda v: gantrix.AirportSet(["CDG\x1fLHR"])),
                  (TypeError, "codes must be an iterable of codes, not one str", lambda v: gantrix.AirportSet("CDG"))]
         # Surely mistakes, in the wording every surface shares (include/gantrix_arguments.hpp).
         s = gantrix.AirportSet(["CDG", "LHR"])
