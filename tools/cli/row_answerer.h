@@ -1,28 +1,45 @@
-// Answers the rows of a chunk, one JSON line each. Any number of answerers may work at once,
-// each on its own chunk: the library's State must be built first (one call on one thread).
+// Answers the rows of a chunk, as JSON lines or as the input's rows with answer columns. Any
+// number of answerers may work at once, each on its own chunk. The answers come from the
+// library's query layer, the functions behind gx_find and gx_country_at, so they are those
+// functions' answers without a JSON text made and read back for each.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 #include "batch.h"
 #include "chunk.h"
-#include "csv_row.h"
+#include "csv.h"
+#include "layout.h"
 
 namespace GantrixCli {
 
 class RowAnswerer {
  public:
-  explicit RowAnswerer(BatchOp op) : op_(op) {}
+  RowAnswerer(const BatchOptions& options, const Layout& layout)
+      : options_(options), layout_(layout) {}
 
-  // Appends the line of each of chunk's rows to chunk.out; sets chunk.failed when one failed.
+  // Appends each of chunk's rows to chunk.out and counts them in chunk.tally.
   void answer(Chunk& chunk);
 
- private:
-  bool row(const ChunkLine& line, std::string_view text, std::string& out);
+  // At most how many bytes a chunk's answers take: the budget reserves that much before the
+  // chunk is answered. Reads the library's State (it must load first, on one thread).
+  static std::size_t output_bound(const Chunk& chunk, const Layout& layout);
 
-  BatchOp op_;
-  CsvRow row_;
+ private:
+  enum class Outcome { answered, unanswered, malformed, failed };
+  Outcome look_up(const ChunkRow& row, std::string_view text);
+  void json_row(const ChunkRow& row, Outcome outcome, std::string& out);
+  void csv_row(const ChunkRow& row, std::string_view text, Outcome outcome, std::string& out);
+
+  const BatchOptions& options_;
+  const Layout& layout_;
+  CsvFields split_;
+  // The row's answer: its airport (or -1), its country, or why there is none.
+  std::int64_t airport_ = -1;
+  std::string_view country_, error_;
+  std::string message_;  // error_'s text when it is not a constant
 };
 
 }  // namespace GantrixCli
