@@ -274,7 +274,8 @@ int main(int argc, char** argv) {
                                        : GantrixCli::Format::json;
     if (tsv) options.delimiter = '\t';
     if (!delimiter.empty()) options.delimiter = delimiter[0];
-    for (const auto name : split_list(fields)) options.fields |= 1u << GantrixCli::record_field(name);
+    if (!fields.empty())
+      for (const auto name : split_list(fields)) options.fields |= 1u << GantrixCli::record_field(name);
     if (options.fields != 0 && (options.format == GantrixCli::Format::json ||
                                 options.op == GantrixCli::BatchOp::country))
       throw CLI::ValidationError("--fields", "the airport's fields are columns of CSV output of find");
