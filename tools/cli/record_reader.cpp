@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -10,7 +11,6 @@ namespace GantrixCli {
 
 namespace {
 
-constexpr std::size_t kReadSize = std::size_t{64} << 10;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool is_blank(std::string_view text) {
@@ -19,8 +19,8 @@ bool is_blank(std::string_view text) {
 
 }  // namespace
 
-RecordReader::RecordReader(int fd, char delimiter)
-    : fd_(fd), delimiter_(delimiter), buffer_(kReadSize) {}
+RecordReader::RecordReader(int fd, char delimiter, std::size_t read_size, std::size_t limit)
+    : fd_(fd), delimiter_(delimiter), limit_(limit), buffer_(std::max<std::size_t>(read_size, 3)) {}
 
 // The mark is taken off before any rule sees the bytes: a quote right after it opens the first
 // field, and the line limit does not count it.
@@ -60,7 +60,7 @@ bool RecordReader::fill(Chunk& chunk, std::size_t max_rows) {
       } else {
         // The limit leaves room for the CR of a CR LF, which is not counted.
         length_ += piece.size() + (newline && !ends ? 1 : 0);
-        if (!skipping_ && length_ > kLineLimit + 1) {
+        if (!skipping_ && length_ > limit_ + 1) {
           skipping_ = true;
           std::string().swap(held_);
         }
@@ -98,7 +98,7 @@ void RecordReader::take(std::string_view held, LineEnd end, Chunk& chunk) {
     end = LineEnd::crlf;
     --length;
   }
-  const bool too_long = length > kLineLimit;
+  const bool too_long = length > limit_;
   length_ = 0;
   last_ = '\0';
   skipping_ = false;

@@ -23,7 +23,9 @@ inline constexpr std::size_t kChunkRows = 2048;
 class RecordReader {
  public:
   // Reads fd (never closes it), blocking or not: a descriptor without input yet is waited for.
-  RecordReader(int fd, char delimiter);
+  // Reads take read_size bytes at most (at least 3); records over limit are too long.
+  RecordReader(int fd, char delimiter, std::size_t read_size = std::size_t{64} << 10,
+               std::size_t limit = kLineLimit);
 
   // From now on waiting for input also watches wake_fd: once it is readable, the reader stops
   // as at the end of input (the batch is ending).
@@ -45,6 +47,7 @@ class RecordReader {
 
   int fd_, wake_fd_ = -1;
   char delimiter_;
+  std::size_t limit_;
   std::vector<char> buffer_;
   std::size_t pos_ = 0, end_ = 0;
   bool started_ = false, at_end_ = false, short_read_ = false, bom_ = false;
