@@ -15,6 +15,7 @@
 #include <cstring>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -85,8 +86,10 @@ class Output {
 // budget: memory stays bounded whatever the input and the number of jobs.
 class Pipeline {
  public:
-  Pipeline(RecordReader& reader, const BatchOptions& options, const Layout& layout)
-      : reader_(reader), options_(options), layout_(layout), slots_(2 * options.jobs + 2),
+  Pipeline(RecordReader& reader, const BatchOptions& options, const Layout& layout,
+           const AirportColumns* airports)
+      : reader_(reader), options_(options), layout_(layout), airports_(airports),
+        slots_(2 * options.jobs + 2),
         answered_(slots_.size()), counted_(slots_.size()) {}
 
   // Runs the batch from its first chunk; false when a write failed (the reader and workers
@@ -122,7 +125,7 @@ class Pipeline {
   // now so that answering it allocates nothing more.
   void reserve(std::size_t s) {
     Chunk& chunk = slots_[s];
-    const std::size_t out = RowAnswerer::output_bound(chunk, layout_);
+    const std::size_t out = RowAnswerer::output_bound(chunk, layout_, airports_);
     if (chunk.out.capacity() < out) std::string().swap(chunk.out);  // so reserve takes no more
     chunk.out.reserve(out);
     std::lock_guard lock(mutex_);
@@ -161,7 +164,7 @@ class Pipeline {
   }
 
   void answer() {
-    RowAnswerer answerer(options_, layout_);
+    RowAnswerer answerer(options_, layout_, airports_);
     for (;;) {
       std::uint64_t sequence;
       {
@@ -209,6 +212,7 @@ class Pipeline {
   RecordReader& reader_;
   const BatchOptions& options_;
   const Layout& layout_;
+  const AirportColumns* airports_;
   std::vector<Chunk> slots_;
   std::mutex mutex_;
   std::condition_variable slot_free_, work_ready_, answer_ready_;
@@ -222,12 +226,11 @@ class Pipeline {
 
 // The same work on the calling thread alone: no thread is started for --jobs 1.
 bool run_in_line(RecordReader& reader, const BatchOptions& options, const Layout& layout,
-                 Chunk& chunk, Output& output) {
-  RowAnswerer answerer(options, layout);
+                 const AirportColumns* airports, Chunk& chunk, Output& output) {
+  RowAnswerer answerer(options, layout, airports);
   do {
     answerer.answer(chunk);
-    if (!output.put(chunk)) return false;
-    if (chunk.bytes() > kIdleBudget) chunk.release();
+    if (!output.put(chunk)) return false;  // the chunk keeps its buffers: one chunk's worth
   } while (reader.fill(chunk));
   return true;
 }
@@ -283,14 +286,18 @@ int batch(int input, const char* name, const struct stat& info, const BatchOptio
   }
   bool written = true;
   if (!chunk.rows.empty()) {
-    try {
-      (void)Gantrix::state();  // loaded once, here, rather than failing every row
+    std::optional<AirportColumns> airports;
+    try {  // the library's data, loaded once, here, rather than failing every row
+      (void)Gantrix::state();
+      if (options.format != Format::json && options.op == BatchOp::find)
+        airports.emplace(options, layout.delimiter);
     } catch (const std::exception& e) {
       std::fprintf(stderr, "gantrix: cannot load the library's data: %s\n", e.what());
       return 1;
     }
-    written = options.jobs <= 1 ? run_in_line(reader, options, layout, chunk, output)
-                                : Pipeline(reader, options, layout).run(chunk, output);
+    const AirportColumns* columns = airports ? &*airports : nullptr;
+    written = options.jobs <= 1 ? run_in_line(reader, options, layout, columns, chunk, output)
+                                : Pipeline(reader, options, layout, columns).run(chunk, output);
   }
   if (!written) return 1;
   output.finish();

@@ -62,7 +62,7 @@ bool RecordReader::fill(Chunk& chunk, std::size_t max_rows) {
         length_ += piece.size() + (newline && !ends ? 1 : 0);
         if (!skipping_ && length_ > limit_ + 1) {
           skipping_ = true;
-          std::string().swap(held_);
+          held_.clear();
         }
         if (!skipping_) {
           held_.append(piece);
@@ -108,11 +108,7 @@ void RecordReader::take(std::string_view held, LineEnd end, Chunk& chunk) {
     chunk.rows.push_back({line, chunk.text.size(), too_long ? 0 : length, end, too_long});
     if (!too_long) chunk.text.append(held);
   }
-  if (held_.capacity() > kChunkBytes) {
-    std::string().swap(held_);  // a long record's room is not kept for the short ones
-  } else {
-    held_.clear();
-  }
+  held_.clear();  // its room is kept: at most a record at the limit
 }
 
 bool RecordReader::wait_for_input() {

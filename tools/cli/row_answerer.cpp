@@ -23,21 +23,44 @@ constexpr std::size_t kMessageRoom = 128;
 
 }  // namespace
 
-std::size_t RowAnswerer::output_bound(const Chunk& chunk, const Layout& layout) {
-  static const std::size_t longest_airport = [] {
+AirportColumns::AirportColumns(const BatchOptions& options, char delimiter) {
+  const auto& a = Gantrix::state().airports;
+  at_.reserve(a.size() + 1);
+  for (std::size_t id = 0; id < a.size(); ++id) {
+    at_.push_back(text_.size());
+    (text_ += delimiter).append(a.code[id]);
+    append_csv_field(text_ += delimiter, a.display[id], delimiter);
+    for (std::size_t i = 0; i < std::size(kRecordFields); ++i) {
+      if (!(options.fields & (1u << i))) continue;
+      text_ += delimiter;
+      switch (i) {
+        case 0: append_csv_field(text_, a.iata[id], delimiter); break;
+        case 1: append_csv_field(text_, a.name[id], delimiter); break;
+        case 2: append_csv_field(text_, a.city[id], delimiter); break;
+        case 3: append_csv_field(text_, a.country_lower[id], delimiter); break;
+        case 4: Gantrix::append_json_float(text_, a.lat[id]); break;
+        case 5: Gantrix::append_json_float(text_, a.lng[id]); break;
+      }
+    }
+    longest_ = std::max(longest_, text_.size() - at_.back());
+  }
+  at_.push_back(text_.size());
+  none_.assign(answer_columns(options).size() - 2, delimiter);  // all but country and error
+}
+
+std::size_t RowAnswerer::output_bound(const Chunk& chunk, const Layout& layout,
+                                      const AirportColumns* airports) {
+  static const std::size_t longest_answer = [] {
     const auto& a = Gantrix::state().airports;
     std::size_t longest = 0;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-      const std::size_t csv = 2 * (a.code[i].size() + a.display[i].size() + a.iata[i].size() +
-                                   a.name[i].size() + a.city[i].size() + a.country_lower[i].size());
-      longest = std::max({longest, a.answer[i].size(), csv + 2 * Gantrix::JSON_FLOAT_ROOM});
-    }
+    for (std::size_t i = 0; i < a.size(); ++i) longest = std::max(longest, a.answer[i].size());
     return longest;
   }();
   // A byte of a record becomes at most 6 in JSON (\u0001); CSV copies it. Each row adds its
   // line number and member names or delimiters (for a row too long to hold, one per column),
   // and an answer or a message (quoted, at most twice its length).
-  const std::size_t per_row = 96 + layout.columns + std::max(longest_airport, 2 * kMessageRoom);
+  const std::size_t answer = std::max(longest_answer, airports ? airports->longest() : 0);
+  const std::size_t per_row = 96 + layout.columns + std::max(answer, 2 * kMessageRoom);
   return 6 * chunk.text.size() + chunk.rows.size() * per_row;
 }
 
@@ -158,31 +181,11 @@ void RowAnswerer::csv_row(const ChunkRow& row, std::string_view text, Outcome ou
     out += text;
   }
   out += delimiter;
-  append_csv_field(out, country_, delimiter);
-  if (options_.op == BatchOp::find) {
-    // A row without an airport leaves the airport's columns empty, and the State unread.
-    const auto* a = outcome == Outcome::answered ? &Gantrix::state().airports : nullptr;
-    const auto id = static_cast<std::size_t>(airport_);
-    out += delimiter;
-    if (a) append_csv_field(out, a->code[id], delimiter);
-    out += delimiter;
-    if (a) append_csv_field(out, a->display[id], delimiter);
-    for (std::size_t i = 0; i < std::size(kRecordFields); ++i) {
-      if (!(options_.fields & (1u << i))) continue;
-      out += delimiter;
-      if (!a) continue;
-      switch (i) {
-        case 0: append_csv_field(out, a->iata[id], delimiter); break;
-        case 1: append_csv_field(out, a->name[id], delimiter); break;
-        case 2: append_csv_field(out, a->city[id], delimiter); break;
-        case 3: append_csv_field(out, a->country_lower[id], delimiter); break;
-        case 4: Gantrix::append_json_float(out, a->lat[id]); break;
-        case 5: Gantrix::append_json_float(out, a->lng[id]); break;
-      }
-    }
-  }
+  out += country_;  // two letters
+  if (airports_ != nullptr)
+    out += outcome == Outcome::answered ? airports_->of(airport_) : airports_->none();
   out += delimiter;
-  append_csv_field(out, error_, delimiter);
+  if (!error_.empty()) append_csv_field(out, error_, delimiter);
   out += line_end_text(row.end);
 }
 
