@@ -113,6 +113,7 @@ class Commands(unittest.TestCase):
         ]:
             cases.append((["nearest", *options, *at], 2, refusal))
         cases += [(["resolve", "--foreign-max-km", "nan", *at], 2, "foreign_max_km must be a number, not NaN"),
+                  (["resolve", "--among", "CDG,L\x1fHR", "48", "2"], 2, "codes must not contain the byte 0x1F"),
                   (["batch", "--jobs", "0"], 2, "jobs out of range"),
                   (["batch", "--jobs", "0x10"], 2, "jobs is not a whole number")]
         for args, status, said in cases:

@@ -185,7 +185,15 @@ int main(int argc, char** argv) {
 
   auto* nearest =
       app.add_subcommand("nearest", "Members of an airport set nearest to a coordinate");
-  nearest->add_option("--among", among, "Comma-separated IATA codes of the set")->required();
+  // A code holding 0x1F would be split in two on its way to the library.
+  const auto among_check = check([](const std::string& list) {
+    for (const auto listed : split_list(list))
+      if (auto refusal = gantrix::arguments::listed_code_refusal(listed); !refusal.empty()) return refusal;
+    return std::string();
+  });
+  nearest->add_option("--among", among, "Comma-separated IATA codes of the set")
+      ->required()
+      ->check(among_check);
   auto* country_opt =
       nearest->add_option("--country", country, "Only members in this country (ISO code)")
           ->check(check(gantrix::arguments::country_refusal));
@@ -209,7 +217,9 @@ int main(int argc, char** argv) {
 
   auto* resolve =
       app.add_subcommand("resolve", "The member of an airport set that serves a coordinate");
-  resolve->add_option("--among", among, "Comma-separated IATA codes of the set")->required();
+  resolve->add_option("--among", among, "Comma-separated IATA codes of the set")
+      ->required()
+      ->check(among_check);
   auto* foreign_opt = add_number(resolve, "--foreign-max-km", texts[2],
                                  "How far a member in another country may be", "KM",
                                  [&](const std::string& t) {
