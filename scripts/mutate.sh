@@ -20,7 +20,7 @@ fi
 
 build=build/mutate
 labels='^(core|spatial|state|builder|query|api|threads|abi|layers)$'
-targets=(core_test spatial_test state_test builder_test query_test api_test threads_test
+targets=(core_test spatial_test state_test builder_test query_test api_test threads_test cpp_header_test
          abi_c_test answers_dump gantrix gantrix-image)
 
 # NAME FILE (under src/) TEXT ~> REPLACEMENT
