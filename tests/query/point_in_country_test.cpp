@@ -6,6 +6,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "builder/state_builder.h"
 #include "core/constants.h"
@@ -39,24 +40,18 @@ State two_countries(const std::string& a, const std::string& b) {
 TEST(CountryExact, ParityThenTheSmallerRingThenDatasetOrder) {
   const char* holed = "0 0,10 0,10 10,0 10,0 0 | 4 4,6 4,6 6,4 6,4 4";
   const char* lake_isle = "0 0,10 0,10 10,0 10 | 2 2,8 2,8 8,2 8 | 3 3,7 3,7 7,3 7";
-  const char* big = "0 0,10 0,10 10,0 10";
-  const char* small = "2 2,4 2,4 4,2 4";
-  const char* north = "0 1,4 1,4 5,0 5";
-  const char* south = "0 0,4 0,4 4,0 4";
-  const struct {
-    const char *a, *b;
-    double x, y;
-    const char* code;
-  } cases[] = {
-      {holed, "", 2, 2, "aa"},     {holed, "", 5, 5, "none"},
-      {lake_isle, "", 1, 1, "aa"}, {lake_isle, "", 2.5, 2.5, "none"},
-      {lake_isle, "", 5, 5, "aa"}, {big, small, 3, 3, "bb"},
-      {small, big, 3, 3, "aa"},    {north, south, 2, 2, "aa"},
-      {south, north, 2, 2, "aa"},  {lake_isle, "1 1,9 1,9 9,1 9", 5, 5, "aa"},  // 4x4 < 8x8
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.a << " / " << c.b << " at " << c.x << "," << c.y);
-    EXPECT_EQ(name_of(country_exact(two_countries(c.a, c.b), {c.y, c.x})), c.code);
+  const char *big = "0 0,10 0,10 10,0 10", *small = "2 2,4 2,4 4,2 4";
+  const char *north = "0 1,4 1,4 5,0 5", *south = "0 0,4 0,4 4,0 4";
+  // The last case: the isle, 4x4, beats the other country's 8x8.
+  // clang-format off
+  const std::tuple<const char*, const char*, double, const char*> cases[] = {
+      {holed, "", 2, "aa"}, {holed, "", 5, "none"}, {lake_isle, "", 1, "aa"},
+      {lake_isle, "", 2.5, "none"}, {lake_isle, "", 5, "aa"}, {big, small, 3, "bb"},
+      {small, big, 3, "aa"}, {north, south, 2, "aa"}, {south, north, 2, "aa"},
+      {lake_isle, "1 1,9 1,9 9,1 9", 5, "aa"}};
+  // clang-format on
+  for (const auto& [a, b, at, code] : cases) {
+    EXPECT_EQ(name_of(country_exact(two_countries(a, b), {at, at})), code) << a << " / " << b;
   }
 }
 

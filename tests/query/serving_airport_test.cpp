@@ -1,15 +1,7 @@
-// The airport that serves a point: the rule for countries without airports, and the answers
-// of both airport tables the dataset pipeline ships, whichever of them is compiled in.
 #include "query/serving_airport.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <set>
-#include <sstream>
-#include <string>
-
-#include "builder/dataset_texts.h"
 #include "builder/state_builder.h"
 #include "tests/support/test_support.h"
 
@@ -31,43 +23,6 @@ TEST(NearestInCountry, EmptyCountryBorrowsTheNearestAirportWithin4000Km) {
     EXPECT_EQ(loc.country, "ee");
     EXPECT_EQ(loc.index, km < 4000.0 ? 1 : -1) << km;
     EXPECT_EQ(loc.error, km < 4000.0 ? "" : "no airports found in country ee or nearby") << km;
-  }
-}
-
-std::string data_file(const std::string& name) {
-  std::ifstream in(std::string(GANTRIX_DATA_DIR) + "/" + name, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::string served(const State& s, double lat, double lng) {
-  const Located loc = nearest_in_country(s, {lat, lng});
-  return loc.index < 0 ? "none: " + loc.error : std::string(s.airports.iata[loc.index]);
-}
-
-// The default table answers with airports a traveller can fly from; the full one keeps every
-// record and answers with the nearest field, whatever it serves. Diego Garcia's field is
-// military: with the default table the territory borrows the nearest airport within reach.
-TEST(NearestInCountry, EachAirportTableServesItsKindOfAirport) {
-  const State scheduled = build_state(data_file("airports.json"), countries_json());
-  const State all = build_state(data_file("airports-all.json"), countries_json());
-  const struct {
-    double lat, lng;
-    std::set<std::string> scheduled;
-    std::string all;
-  } places[] = {
-      {48.8566, 2.3522, {"ORY", "CDG"}, "LBG"},
-      {-33.86785, 151.20732, {"SYD"}, "RSE"},
-      {40.71427, -74.00597, {"LGA", "JFK", "EWR"}, "NYS"},
-      {39.9075, 116.39723, {"PEK", "PKX"}, "NAY"},
-      {51.50853, -0.12574, {"LCY", "LHR"}, "LCY"},
-      {-7.3133, 72.4111, {"GAN"}, "NKW"},
-  };
-  for (const auto& p : places) {
-    EXPECT_TRUE(p.scheduled.contains(served(scheduled, p.lat, p.lng)))
-        << served(scheduled, p.lat, p.lng);
-    EXPECT_EQ(served(all, p.lat, p.lng), p.all);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <span>
+#include <tuple>
 
 #include "builder/dataset_texts.h"
 #include "builder/image_writer.h"
@@ -33,31 +34,14 @@ TEST(StateImage, BuiltInProcessFromTheTextsEqualsTheCompiledInImage) {
   EXPECT_EQ(state().countries.first_ring.size(), occurrences(countries_json(), "\"Feature\""));
 }
 
-// The parts view the compiled-in image where it lies: nothing is copied at start-up.
-TEST(StateImage, ReadsInPlace) {
-  const std::span<const std::byte> image = state_image();
-  for (const void* column :
-       {static_cast<const void*>(state().airports.lat.data()),
-        static_cast<const void*>(state().countries.rings.xs.data()),
-        static_cast<const void*>(state().airport_indexes.all.tree.points.data())}) {
-    const auto* at = static_cast<const std::byte*>(column);
-    EXPECT_TRUE(at >= image.data() && at < image.data() + image.size());
-  }
-}
-
 // A damaged or foreign image is refused with a message, never read.
 TEST(StateImage, RefusesImagesItCannotRead) {
   const State small =
       build_state(test::airports_text({{"AAA", "A", "", "FR", 1, 2}}), test::countries_text({}));
   const std::span<const std::byte> good = small.image();
   constexpr size_t kEntry = sizeof(ImageHeader);  // the first section's entry
-  const struct {
-    size_t offset;  // where to write
-    uint64_t value;
-    size_t width;
-    size_t keep;  // bytes kept (0: all)
-    const char* want;
-  } cases[] = {
+  // Where to write, the value and its width, the bytes kept (0: all), and the message.
+  const std::tuple<size_t, uint64_t, size_t, size_t, const char*> cases[] = {
       {0, 0x21, 1, 0, "not a State image"},
       {8, IMAGE_VERSION + 1, 4, 0, "format version 2, this library reads 1"},
       {0, 0, 0, 100, "size does not match its header"},
@@ -66,16 +50,15 @@ TEST(StateImage, RefusesImagesItCannotRead) {
       {12, 3, 4, 0, "fewer sections than the parts have columns"},
       {kEntry + 16, 3, 4, 0, "section 0 holds other values"},
       {kEntry, 1u << 30, 8, 0, "section 0 lies outside the image"},
-      {kEntry + 8, good.size(), 8, 0, "section 0 lies outside the image"},
-  };
-  for (const auto& c : cases) {
+      {kEntry + 8, good.size(), 8, 0, "section 0 lies outside the image"}};
+  for (const auto& [offset, value, width, keep, want] : cases) {
     std::vector<std::byte> copy(good.begin(), good.end());
-    std::memcpy(copy.data() + c.offset, &c.value, c.width);
-    if (c.keep > 0) copy.resize(c.keep);
+    std::memcpy(copy.data() + offset, &value, width);
+    if (keep > 0) copy.resize(keep);
     ImageBytes aligned = ImageBytes::allocate(copy.size());
     std::memcpy(aligned.data(), copy.data(), copy.size());
     const std::string got = test::error_of([&] { State s(aligned.view()); });
-    EXPECT_EQ(got, std::string("State image: ") + c.want + " (rebuild the library)");
+    EXPECT_EQ(got, std::string("State image: ") + want + " (rebuild the library)");
   }
 }
 
