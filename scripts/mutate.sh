@@ -8,7 +8,9 @@
 #   scripts/mutate.sh [-o REPORT] [NAME...]     all faults, or those named
 #
 # A fault names its file and an exact text that must occur there once: a stale one (the code
-# moved on) is reported, never skipped. About 15 minutes for the whole list on two cores.
+# moved on) is reported, never skipped. A fault costs a rebuild of what it touches (one file,
+# or every user of a header) and one test run: on two busy cores a first run took 47 minutes,
+# later ones, with ccache warm, 10 to 17.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
