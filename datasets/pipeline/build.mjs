@@ -570,9 +570,7 @@ const KNOWN_EXCEPTIONS = {
 // Codes the source gives that are not the airport data's: Kosovo's user-assigned code, and
 // Western Sahara, which the airport data files under Morocco (EUN, VIL, SMW are MA).
 const A3_POLICY = { XKX: "XK", ESH: "MA" };
-// Raised from 400,000 when gaps between neighbours were filled and inhabited islands kept (the
-// State stays under its 16 MB target).
-const MAX_POSITIONS = 460000;
+const MAX_POSITIONS = 400000;
 // Exclaves the source draws over the surrounding country (no hole there): small, touching no
 // border, they would go with the small islands.
 const KEEP_AT = [{ lng: 1.98, lat: 42.465 }]; // Llívia, Spain, inside France

@@ -130,7 +130,7 @@ for (const f of features) {
   }
 }
 check(geomErrors.length === 0, `countries.geojson: ${geomErrors.length} problems, e.g. ${geomErrors.slice(0, 5).join("; ")}`);
-check(features.length >= 241 && rings > 1500 && positions > 95000 && (NE || positions <= 460000), `countries.geojson: only ${features.length} features, ${rings} rings, ${positions} positions`);
+check(features.length >= 241 && rings > 1500 && positions > 95000 && (NE || positions <= 400000), `countries.geojson: only ${features.length} features, ${rings} rings, ${positions} positions`);
 check(
   provCountries.features === features.length && provCountries.rings === rings && provCountries.positions === positions && provenance.airports.count === airports.length && provenance.airports_all.count === airportsAll.length,
   "provenance.json counts do not match the data files",

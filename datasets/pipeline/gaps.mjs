@@ -331,6 +331,12 @@ function reverse(r) {
 
 // Rings from directed edges, with every edge met in both directions dropped. Returns polygons
 // [outer, ...holes], or null if the edges do not close.
+function box(r) {
+  let x0 = Infinity, y0 = Infinity, x1 = -Infinity, y1 = -Infinity;
+  for (let i = 0; i < r.length; i += 2) [x0, y0, x1, y1] = [Math.min(x0, r[i]), Math.min(y0, r[i + 1]), Math.max(x1, r[i]), Math.max(y1, r[i + 1])];
+  return [x0, y0, x1, y1];
+}
+
 function edgesOf(r) {
   const out = [];
   for (let i = 0; i + 3 < r.length; i += 2) out.push([key(r[i], r[i + 1]), key(r[i + 2], r[i + 3])]);
@@ -388,6 +394,15 @@ function relink(rings, aside = []) {
       const a = signedArea(o);
       if (a < bestArea && holds(o, h)) [best, bestArea] = [i, a];
     });
+    if (best < 0) {
+      // Every point of the hole lies on an outer ring: the library's parity runs over all rings
+      // of a country, so the largest outer whose box holds the hole's box takes it.
+      const [hx0, hy0, hx1, hy1] = box(h);
+      outers.forEach((o, i) => {
+        const [x0, y0, x1, y1] = box(o), a = signedArea(o);
+        if (x0 <= hx0 && y0 <= hy0 && x1 >= hx1 && y1 >= hy1 && (best < 0 || a > signedArea(outers[best]))) best = i;
+      });
+    }
     if (best < 0) {
       if (globalThis.DEBUG_RELINK) console.log("relink: hole without outer at", h.slice(0, 2).map((v) => v / UNIT));
       return null;
