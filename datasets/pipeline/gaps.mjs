@@ -156,14 +156,9 @@ export function fillGaps(features, log, gapM = GAP_M) {
     }
     return m;
   };
-  const D = globalThis.DEBUG;
   for (let t = 0; t < T.length; t += 3) {
     const v = [T[t], T[t + 1], T[t + 2]];
     const xy = v.map((i) => [coords[2 * i], coords[2 * i + 1]]);
-    if (D && xy.some(([x, y]) => Math.abs(x - D.x) < D.r && Math.abs(y - D.y) < D.r)) {
-      const cx = (xy[0][0] + xy[1][0] + xy[2][0]) / 3, cy = (xy[0][1] + xy[1][1] + xy[2][1]) / 3;
-      console.log("tri", xy.map(([x, y]) => [x - Math.round(D.x), y - Math.round(D.y)]).join(" "), "len", [0, 1, 2].map((e) => Math.round(metres(...xy[e], ...xy[(e + 1) % 3]))).join(","), "loc", index.locate(cx, cy), cx, cy, "own", v.map((i) => [...ownersOf.get(pts[i])].join("+")).join(" "));
-    }
     if ([0, 1, 2].some((e) => metres(...xy[e], ...xy[(e + 1) % 3]) > gapM)) continue;
     const cx = (xy[0][0] + xy[1][0] + xy[2][0]) / 3, cy = (xy[0][1] + xy[1][1] + xy[2][1]) / 3;
     if (index.locate(cx, cy) >= 0) continue;
@@ -373,10 +368,7 @@ function relink(rings, aside = []) {
       while (cur !== a0) {
         ring.push(cur);
         const next = (out.get(cur) || []).filter((c) => !used.has(`${cur}>${c}`));
-        if (!next.length) {
-          if (globalThis.DEBUG_RELINK) console.log("relink: open at", unkey(cur).map((v) => v / UNIT));
-          return null;
-        }
+        if (!next.length) return null;
         const pick = next.length === 1 ? next[0] : leftmost(prev, cur, next);
         used.add(`${cur}>${pick}`);
         [prev, cur] = [cur, pick];
@@ -403,10 +395,7 @@ function relink(rings, aside = []) {
         if (x0 <= hx0 && y0 <= hy0 && x1 >= hx1 && y1 >= hy1 && (best < 0 || a > signedArea(outers[best]))) best = i;
       });
     }
-    if (best < 0) {
-      if (globalThis.DEBUG_RELINK) console.log("relink: hole without outer at", h.slice(0, 2).map((v) => v / UNIT));
-      return null;
-    }
+    if (best < 0) return null;
     polys[best].push(h);
   }
   return polys;
