@@ -196,6 +196,29 @@ void BM_SetNearest(benchmark::State& st) {
 }
 BENCHMARK(BM_SetNearest);
 
+// Host workload: a server's worker threads querying one shared set at once, each through its
+// own slice of the points; items per second is the total over the threads (wall time). Every
+// query takes and drops a reference to the set, so this is where sharing the set costs.
+void BM_SetNearestThreads(benchmark::State& st) {
+  const int64_t h = host_set();
+  const auto& pts = bench::workload();
+  size_t j = static_cast<size_t>(st.thread_index()) * (pts.size() / 2);
+  for (auto _ : st) {
+    const auto& p = pts[j++ % pts.size()];
+    gx_free(gx_set_nearest(h, p.lat, p.lng, nullptr, 0, 0.0, 0, 5));
+  }
+  st.SetItemsProcessed(st.iterations());
+}
+BENCHMARK(BM_SetNearestThreads)->Threads(1)->Threads(2)->UseRealTime()->MinTime(2.0);
+
+// The cheapest set query on the shared set, so the registry's own cost is most of the time.
+void BM_SetSizeThreads(benchmark::State& st) {
+  const int64_t h = host_set();
+  for (auto _ : st) gx_free(gx_set_size(h));
+  st.SetItemsProcessed(st.iterations());
+}
+BENCHMARK(BM_SetSizeThreads)->Threads(1)->Threads(2)->UseRealTime()->MinTime(2.0);
+
 // Host workload: which of the host's airports should serve each coordinate.
 void BM_SetResolve(benchmark::State& st) {
   const Gantrix::State& s = Gantrix::state();

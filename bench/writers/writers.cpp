@@ -33,8 +33,15 @@ int64_t new_set(const char* codes, int64_t count) {
 
 void run(int readers) {
   const char* const hubs =
-      "ATL\x1fPEK\x1f" "DXB\x1fLAX\x1fHND\x1fORD\x1fLHR\x1fPVG\x1f" "CDG\x1f" "DFW\x1f"
-      "CGK\x1f" "DEN\x1f" "FRA\x1fIST\x1fSIN\x1fICN\x1f" "AMS\x1f" "DEL\x1fJFK\x1fSFO\x1f"
+      "ATL\x1fPEK\x1f"
+      "DXB\x1fLAX\x1fHND\x1fORD\x1fLHR\x1fPVG\x1f"
+      "CDG\x1f"
+      "DFW\x1f"
+      "CGK\x1f"
+      "DEN\x1f"
+      "FRA\x1fIST\x1fSIN\x1fICN\x1f"
+      "AMS\x1f"
+      "DEL\x1fJFK\x1fSFO\x1f"
       "GRU\x1fSYD\x1fJNB\x1fMEX";
   const int64_t shared = new_set(hubs, 24);
   std::atomic<bool> stop{false};
@@ -94,16 +101,17 @@ void run(int readers) {
     return cycles[static_cast<size_t>(q * static_cast<double>(cycles.size() - 1))];
   };
   if (stalled) {
-    std::printf("%2d readers: STALLED, a new+free cycle was still waiting after 30 s "
-                "(%zu cycles before it); %.0f queries/s\n",
-                readers, cycles.size() - 1, static_cast<double>(queries.load()) / seconds);
+    std::printf(
+        "%2d readers: STALLED, a new+free cycle was still waiting after 30 s "
+        "(%zu cycles before it); %.0f queries/s\n",
+        readers, cycles.size() - 1, static_cast<double>(queries.load()) / seconds);
     return;
   }
-  std::printf("%2d readers: %7zu new+free cycles, median %8.1f us, p99 %9.1f us, max %10.1f us;"
-              " longest query %8.1f us; %.0f queries/s\n",
-              readers, cycles.size(), at(0.5), at(0.99), at(1.0),
-              static_cast<double>(longest_ns.load()) / 1e3,
-              static_cast<double>(queries.load()) / seconds);
+  std::printf(
+      "%2d readers: %7zu new+free cycles, median %8.1f us, p99 %9.1f us, max %10.1f us;"
+      " longest query %8.1f us; %.0f queries/s\n",
+      readers, cycles.size(), at(0.5), at(0.99), at(1.0),
+      static_cast<double>(longest_ns.load()) / 1e3, static_cast<double>(queries.load()) / seconds);
 }
 
 }  // namespace
@@ -111,6 +119,7 @@ void run(int readers) {
 int main(int argc, char** argv) {
   std::vector<int> counts;
   for (int j = 1; j < argc; ++j) counts.push_back(std::atoi(argv[j]));
-  if (counts.empty()) counts = {static_cast<int>(std::max(1u, std::thread::hardware_concurrency())), 8};
+  if (counts.empty())
+    counts = {static_cast<int>(std::max(1u, std::thread::hardware_concurrency())), 8};
   for (const int n : counts) run(n);
 }

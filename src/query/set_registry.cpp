@@ -26,6 +26,12 @@ void register_fork_handlers() {
   });
 }
 
+// Queries must never wait on a lock, also not on one hidden inside an atomic.
+static_assert(std::atomic<uint32_t>::is_always_lock_free &&
+              std::atomic<int64_t>::is_always_lock_free &&
+              std::atomic<uint64_t>::is_always_lock_free &&
+              std::atomic<void*>::is_always_lock_free);
+
 }  // namespace
 
 // Where one set lives. Slots are never freed, only reused, so a query may look at one that
@@ -110,7 +116,8 @@ void SetRegistry::rebuild_index(size_t live_after) {
   Index* fresh = spare_[log2];
   if (fresh != nullptr) {
     spare_[log2] = fresh->next_spare;
-    for (size_t i = 0; i < capacity; ++i) fresh->cells[i].key.store(kEmpty, std::memory_order_release);
+    for (size_t i = 0; i < capacity; ++i)
+      fresh->cells[i].key.store(kEmpty, std::memory_order_release);
   } else {
     fresh = new Index(capacity);
   }
@@ -120,7 +127,8 @@ void SetRegistry::rebuild_index(size_t live_after) {
       const int64_t key = old->cells[j].key.load(std::memory_order_relaxed);
       if (key < 0) continue;
       size_t i = static_cast<size_t>(key) & fresh->mask;
-      while (fresh->cells[i].key.load(std::memory_order_relaxed) != kEmpty) i = (i + 1) & fresh->mask;
+      while (fresh->cells[i].key.load(std::memory_order_relaxed) != kEmpty)
+        i = (i + 1) & fresh->mask;
       fresh->cells[i].slot.store(old->cells[j].slot.load(std::memory_order_relaxed),
                                  std::memory_order_release);
       fresh->cells[i].key.store(key, std::memory_order_release);

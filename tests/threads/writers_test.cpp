@@ -125,11 +125,12 @@ TEST(Writers, CreateAndFreeCompleteWhileEightThreadsQuery) {
   EXPECT_FALSE(stalled) << "no set was created and freed for 60 s while " << kReaders
                         << " threads queried; " << before << " cycles done before";
   EXPECT_EQ(load.faults.load(), 0);
-  std::printf("%zu new+free cycles under %d query threads: median %.1f us, p99 %.1f us, "
-              "max %.1f us; %llu queries, %llu on sets being freed\n",
-              cycle_us.size(), kReaders, percentile(cycle_us, 0.5), percentile(cycle_us, 0.99),
-              percentile(cycle_us, 1.0), static_cast<unsigned long long>(load.queries.load()),
-              static_cast<unsigned long long>(load.churn_hits.load()));
+  std::printf(
+      "%zu new+free cycles under %d query threads: median %.1f us, p99 %.1f us, "
+      "max %.1f us; %llu queries, %llu on sets being freed\n",
+      cycle_us.size(), kReaders, percentile(cycle_us, 0.5), percentile(cycle_us, 0.99),
+      percentile(cycle_us, 1.0), static_cast<unsigned long long>(load.queries.load()),
+      static_cast<unsigned long long>(load.churn_hits.load()));
 }
 
 // The child of a process whose other threads are querying and creating sets can use every
@@ -146,12 +147,10 @@ TEST(Fork, TheChildOfABusyProcessCreatesQueriesAndFreesSets) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
       const int64_t h = new_set("CDG\x1fJFK", 2);
-      const bool ok = nearest(h, 1).find("fr.cdg") != std::string::npos &&
-                      take(gx_set_free(h)) == "null" &&
-                      take(gx_set_size(h)) == "<null: no such AirportSet: " + std::to_string(h) +
-                                                  ">" &&
-                      nearest(load.shared, 100) == load.shared_answer &&
-                      take(gx_find(48.85, 2.35)) == paris;
+      const bool ok =
+          nearest(h, 1).find("fr.cdg") != std::string::npos && take(gx_set_free(h)) == "null" &&
+          take(gx_set_size(h)) == "<null: no such AirportSet: " + std::to_string(h) + ">" &&
+          nearest(load.shared, 100) == load.shared_answer && take(gx_find(48.85, 2.35)) == paris;
       _exit(ok ? 0 : 1);
     }
     int status = 0;
