@@ -2,7 +2,10 @@
 // gx_set_free while N threads query one set without pause, next to the longest single query
 // meanwhile (all a writer should ever have to wait for). Only the C interface is used, so the
 // same file measures any build of the library.
+// Then the heap a million new+free cycles leave behind.
 //   gantrix_writers [READERS...]    default: one reader per core, then 8
+#include <malloc.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -114,6 +117,17 @@ void run(int readers) {
       static_cast<double>(longest_ns.load()) / 1e3, static_cast<double>(queries.load()) / seconds);
 }
 
+// Heap kept by new+free cycles on one thread: the registry's own share of a long-running
+// server that makes a set per request.
+void growth(int cycles) {
+  gx_free(gx_set_free(new_set("CDG", 1)));
+  const size_t before = mallinfo2().uordblks;
+  for (int c = 0; c < cycles; ++c) gx_free(gx_set_free(new_set("CDG", 1)));
+  const auto kept = static_cast<double>(mallinfo2().uordblks) - static_cast<double>(before);
+  std::printf("heap kept by %d new+free cycles: %.0f bytes (%.3f per cycle)\n", cycles, kept,
+              kept / cycles);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -122,4 +136,5 @@ int main(int argc, char** argv) {
   if (counts.empty())
     counts = {static_cast<int>(std::max(1u, std::thread::hardware_concurrency())), 8};
   for (const int n : counts) run(n);
+  growth(1000000);
 }
