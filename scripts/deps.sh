@@ -22,6 +22,8 @@ for extra in "$@"; do
     dask) for pkg in python3-numpy python3-pandas python3-dask python3-distributed; do
             dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" || need+=("$pkg")
           done ;;
+    # The Debian package's dependencies are read from its binaries (tests/install/deb.sh).
+    deb) command -v dpkg-shlibdeps >/dev/null || need+=(dpkg-dev) ;;
     node) command -v node >/dev/null || need+=(nodejs) ;;
     peers) [ -f /usr/include/geos_c.h ] || need+=(libgeos-dev)
            [ -d /usr/include/boost/geometry ] || need+=(libboost-dev)
