@@ -24,7 +24,13 @@ for extra in "$@"; do
           done ;;
     # The Debian package's dependencies are read from its binaries (tests/install/deb.sh).
     deb) command -v dpkg-shlibdeps >/dev/null || need+=(dpkg-dev) ;;
-    node) command -v node >/dev/null || need+=(nodejs) ;;
+    # Node, npm, and Node's headers for the addon (bindings/node builds against them).
+    node) command -v node >/dev/null || need+=(nodejs)
+          command -v npm >/dev/null || need+=(npm)
+          node_bin=$(command -v node || true)
+          node_prefix=$([ -n "$node_bin" ] && dirname "$(dirname "$(readlink -f "$node_bin")")" || echo /usr)
+          [ -f /usr/include/node/node_api.h ] || [ -f "$node_prefix/include/node/node_api.h" ] ||
+            need+=(libnode-dev) ;;
     peers) [ -f /usr/include/geos_c.h ] || need+=(libgeos-dev)
            [ -d /usr/include/boost/geometry ] || need+=(libboost-dev)
            [ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev) ;;
