@@ -10,6 +10,9 @@ command -v pkg-config >/dev/null || need+=(pkg-config)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
 [ -f /usr/include/CLI/CLI.hpp ] || need+=(libcli11-dev)
+# The Python extension, built and tested with the rest (for /usr/bin/python3).
+compgen -G "/usr/include/python3*/Python.h" >/dev/null || need+=(python3-dev)
+[ -f /usr/include/pybind11/pybind11.h ] || need+=(pybind11-dev)
 for extra in "$@"; do
   case "$extra" in
     fuzz) command -v clang++ >/dev/null || need+=(clang)
@@ -31,6 +34,13 @@ for extra in "$@"; do
           node_prefix=$([ -n "$node_bin" ] && dirname "$(dirname "$(readlink -f "$node_bin")")" || echo /usr)
           [ -f /usr/include/node/node_api.h ] || [ -f "$node_prefix/include/node/node_api.h" ] ||
             need+=(libnode-dev) ;;
+    # pip install ./bindings/python into a virtual environment, and pip wheel.
+    python) for pkg in python3-venv python3-pip python3-setuptools python3-wheel; do
+              dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" || need+=("$pkg")
+            done ;;
+    # bindings/python/bench.py's peers: geopandas (sjoin) besides pandas and Dask.
+    geopandas) dpkg-query -W -f='${Status}' python3-geopandas 2>/dev/null | grep -q "ok installed" ||
+                 need+=(python3-geopandas) ;;
     peers) [ -f /usr/include/geos_c.h ] || need+=(libgeos-dev)
            [ -d /usr/include/boost/geometry ] || need+=(libboost-dev)
            [ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev) ;;
