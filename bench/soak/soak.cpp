@@ -2,8 +2,8 @@
 // a long stream of mixed queries, failing calls among them, in one process. After a warm-up
 // round the heap in use and the resident size must stay flat (the registry reuses the room
 // of freed sets, whatever the number of handles issued); a stream of failing calls alone
-// must not grow the heap at all. Prints its figures; exits 1 on growth beyond the tolerance, 2 on a wrong
-// answer or bad usage.
+// must not grow the heap at all. Prints its figures; exits 1 on growth beyond the tolerance,
+// 2 on a wrong answer or bad usage.
 //
 //   gantrix_soak            a short run (the CTest case)
 //   gantrix_soak --full     100,000 sets and 1,000,000 queries
