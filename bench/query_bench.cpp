@@ -141,8 +141,8 @@ BENCHMARK_CAPTURE(BM_CountryAtStage, probes, kProbes);
 BENCHMARK_CAPTURE(BM_CountryAtStage, airport, kAirport);
 BENCHMARK_CAPTURE(BM_CountryAtStage, none, kNone);
 
-// The host's set: 1,000 members spread evenly over the airport table (every 4th airport of
-// the default table, every 8th of the full one), and its handle.
+// The host's set: 1,000 members spread evenly over the airport table compiled in, and its
+// handle.
 size_t stride() { return Gantrix::state().airports.size() / 1000; }
 
 const std::string& set_codes() {
