@@ -1,10 +1,20 @@
 #include "tests/support/oracles.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/constants.h"
 
 namespace Gantrix::test {
+
+double wrapped_exactly(double lng) {
+  int exp = 0;
+  const double m = std::frexp(std::fabs(lng), &exp);  // |lng| = m * 2^exp, 0.5 <= m < 1
+  uint64_t r = static_cast<uint64_t>(std::ldexp(m, 53)) % 360;
+  for (int k = 53; k < exp; ++k) r = r * 2 % 360;
+  const double w = static_cast<double>(lng < 0 ? (360 - r) % 360 : r);
+  return w > 180.0 ? w - 360.0 : w;
+}
 
 Hits nearest(const AirportIndex& index, LatLng p, int64_t k, std::optional<double> max_km) {
   Hits out;

@@ -14,6 +14,10 @@
 
 namespace Gantrix::test {
 
+// A longitude of 2^53 or more is an integer m * 2^e: its remainder mod 360, worked out
+// exactly in integers, wrapped into -180..180 (180 kept as 180).
+double wrapped_exactly(double lng);
+
 // A search's hits copied out of the thread's scratch.
 struct Hits {
   std::vector<double> d;
