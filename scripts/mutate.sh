@@ -47,7 +47,7 @@ nearby-airport-km     query/country_rules.h    NEARBY_AIRPORT_KM = 1000.0 ~> NEA
 borrow-last-radius    query/serving_airport.cpp r < NEARBY_RADII.size() ~> r + 1 < NEARBY_RADII.size()
 find-wraps            query/find.cpp           {lat, normalize_lng(lng)} ~> {lat, lng}
 set-repeats           query/airport_set.cpp    if (!seen_ids.insert(static_cast<int32_t>(id)).second) continue; ~> seen_ids.insert(static_cast<int32_t>(id));
-set-freed-handle      query/set_registry.cpp   slots_.size() || !slots_[handle]) ~> slots_.size()) 
+set-free-minus-one    query/set_registry.cpp   if (handle < 0) return; ~> if (handle < -1) return;
 set-country-flag      query/set_queries.cpp    if (has_country == 1) { ~> if (has_country != 0) {
 resolve-same-country  query/airport_set.cpp    nearest(p, 1, loc.country, std::nullopt) ~> nearest(p, 1, std::nullopt, std::nullopt)
 empty-message         api/guarded_call.cpp     if (what != nullptr && what[0] != '\0') { ~> if (what != nullptr) {
