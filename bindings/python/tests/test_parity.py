@@ -43,17 +43,14 @@ class Parity(unittest.TestCase):
         countries = gantrix.country_at_many(lats=table[:, 0], lngs=table[:, 1], columns=True)
         self.assertEqual(list(countries["country"]), self.countries)
         # Each airport answered, detail by detail, against its record from gx_airport.
-        fields = dict(iata="iata", name="airport_name", label="name", city="city",
-                      country="country", lat="lat", lng="lng")
+        members = ("code", "name", "iata", "airport_name", "city", "country", "lat", "lng")
         for i in {code: i for i, code in enumerate(found["airport"]) if code}.values():
             record = self.c("gx_airport", found["airport_iata"][i].encode())
-            self.assertEqual(record["code"], found["airport"][i])
-            for detail, member in fields.items():
-                self.assertEqual(found["airport_" + detail][i], record[member])
+            names = ["airport"] + ["airport_" + detail for detail in gantrix.AIRPORT_DETAILS]
+            self.assertEqual([found[name][i] for name in names], [record[m] for m in members])
 
     def test_airport_by_either_code(self):
-        codes = {f["code"] for f in self.finds if "code" in f}
-        for code in sorted(codes):
+        for code in sorted({f["code"] for f in self.finds if "code" in f}):
             iata = code.split(".", 1)[1].upper()
             record = self.c("gx_airport", iata.encode())
             self.assertEqual(gantrix.airport(iata), record)
