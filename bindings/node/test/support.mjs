@@ -3,8 +3,9 @@
 import { createRequire } from "node:module";
 
 const require = createRequire(import.meta.url);
+const native = require("../build/gantrix.node");
 export const gantrix = require("../index.js");
-export const c = require("../build/gantrix.node")._c;
+export const c = native._c;
 
 // mulberry32: the same points on every run.
 export function random(seed) {
@@ -34,35 +35,24 @@ export function points(n, seed = 1) {
   const lngs = new Float64Array(n + EDGES.length);
   const airports = airportRecords();
   for (let i = 0; i < n; i++) {
-    const kind = i % 3;
-    if (kind === 0) {
-      lats[i] = (Math.asin(2 * r() - 1) * 180) / Math.PI;
-      lngs[i] = r() * 360 - 180;
-    } else if (kind === 1) {
-      const a = airports[Math.floor(r() * airports.length)];
-      lats[i] = Math.max(-90, Math.min(90, a.lat + r() - 0.5));
-      lngs[i] = a.lng + r() - 0.5;
-    } else {
-      lats[i] = r() * 180 - 90;
-      lngs[i] = r() * 360 - 180;
-    }
+    const a = airports[Math.floor(r() * airports.length)];
+    [lats[i], lngs[i]] = [
+      [(Math.asin(2 * r() - 1) * 180) / Math.PI, r() * 360 - 180],
+      [Math.max(-90, Math.min(90, a.lat + r() - 0.5)), a.lng + r() - 0.5],
+      [r() * 180 - 90, r() * 360 - 180],
+    ][i % 3];
   }
-  EDGES.forEach(([lat, lng], k) => {
-    lats[n + k] = lat;
-    lngs[n + k] = lng;
-  });
+  lats.set(EDGES.map(([lat]) => lat), n);
+  lngs.set(EDGES.map(([, lng]) => lng), n);
   return { lats, lngs };
 }
 
 let records = null;
 // Every airport of the compiled-in table, as gx_airport answers it.
 export function airportRecords() {
-  if (records !== null) return records;
-  records = [];
-  const native = require("../build/gantrix.node");
-  for (let id = 0, n = native._airportCount(); id < n; id++) {
+  records ??= Array.from({ length: native._airportCount() }, (_, id) => {
     const { code } = JSON.parse(native._airportAnswer(id));
-    records.push(JSON.parse(c.airport(code.slice(code.indexOf(".") + 1))));
-  }
+    return JSON.parse(c.airport(code.slice(code.indexOf(".") + 1)));
+  });
   return records;
 }
