@@ -23,6 +23,7 @@ for extra in "$@"; do
             dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" || need+=("$pkg")
           done ;;
     node) command -v node >/dev/null || need+=(nodejs) ;;
+    npm) command -v npm >/dev/null || need+=(npm) ;;
     peers) [ -f /usr/include/geos_c.h ] || need+=(libgeos-dev)
            [ -d /usr/include/boost/geometry ] || need+=(libboost-dev)
            [ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev) ;;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <map>
 #include <optional>
+#include <queue>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -362,70 +363,88 @@ class Decider {
   uint32_t stamp_ = 0;
 };
 
-// The cells coarse to fine. A cell whose country is not proven is cut into SPLIT x SPLIT
-// children, and theirs again, down to the depth allowed; then, with what the limit on cut
-// cells leaves, those whose country is proven but not their airport. A point whose country
-// is not decided costs the most (the probes and the airports' search), one whose airport is
-// not decided a search of its country's airports.
+// The cells coarse to fine: the top cells first, then, while the image has room, the open
+// cell worth the most is cut into SPLIT x SPLIT children, down to the depth allowed. A cell
+// is worth its share of the points it holds (its area) times what an open answer costs
+// there: a point whose country is not proven runs the probes and the airports' search for
+// both queries (microseconds), one whose airport alone is open one search of its country's
+// airports, in gx_find only (a fraction of one).
 class GridBuilder {
  public:
-  GridBuilder(const State& s, const DecideLimits& limits)
-      : decider_(s), limits_(limits), open_(2 * static_cast<size_t>(std::max(limits.depth, 0) + 1)) {
+  GridBuilder(const State& s, const DecideLimits& limits) : decider_(s), limits_(limits) {
     // What the image leaves, less the top cells and room for the answers.
     constexpr size_t fixed = Grid::W * Grid::H * sizeof(uint32_t) + (64 << 10);
     const size_t room = limits.image_bytes > s.bytes() ? limits.image_bytes - s.bytes() : 0;
-    max_blocks_ = room > fixed ? (room - fixed) / (Grid::CHILDREN * sizeof(uint32_t)) : 0;
+    max_blocks_ = room > fixed ? (room - fixed) / sizeof(Grid::Block) : 0;
   }
 
   DecidedCells build() {
     std::vector<uint32_t> top(static_cast<size_t>(Grid::W) * Grid::H);
     for (int64_t y = 0; y < Grid::H; ++y) {
       for (int64_t x = 0; x < Grid::W; ++x) {
-        const Open cell{x, y, static_cast<size_t>(y * Grid::W + x), 0, true, 0};
+        const Open cell{x, y, static_cast<size_t>(y * Grid::W + x), 0, true, 0, 0.0};
         top[cell.slot] = settle(cell, Grid::UNDECIDED);
       }
     }
-    // Level after level, and within one the cells whose country is open first, largest
-    // first: a point whose country is not decided costs about ten times one whose airport is
-    // not, and a cell of the next level holds a sixteenth of the points.
-    for (int level = 0; level < limits_.depth; ++level) {
-      for (const bool country_known : {false, true}) {
-        // Cutting adds to the lists of the next level, never to this one.
-        std::vector<Open> cells;
-        cells.swap(queue(country_known, level));
-        std::stable_sort(cells.begin(), cells.end(), [](const Open& a, const Open& b) {
-          return a.area > b.area;
-        });
-        for (const Open& o : cells) {
-          if (children_.size() / Grid::CHILDREN >= max_blocks_) break;
-          const uint32_t entry = cut(o, o.at_top ? top[o.slot] : children_[o.slot]);
-          (o.at_top ? top[o.slot] : children_[o.slot]) = entry;
-        }
-      }
+    while (!open_.empty() && children_.size() / Grid::CHILDREN < max_blocks_) {
+      const Open o = open_.top();
+      open_.pop();
+      const uint32_t entry = cut(o, o.at_top ? top[o.slot] : children_[o.slot]);
+      (o.at_top ? top[o.slot] : children_[o.slot]) = entry;
     }
     DecidedCells out;
+    out.grid.blocks = lay_out(top);
     out.grid.top = std::move(top);
-    out.grid.children = std::move(children_);
     out.answers = std::move(answers_);
     out.codes = TextTable::of(decider_.codes);
     return out;
   }
 
  private:
-  // A cell of `level` (0: half a degree) at (x, y) of that level's grid, where its entry is,
-  // and how many steps are known to give it nothing (Decider::decide).
+  // The cut cells as the grid reads them: blocks renumbered breadth first, so that a block's
+  // cut children lie side by side, their entries two bytes each. `top` is renumbered too.
+  std::vector<Grid::Block> lay_out(std::vector<uint32_t>& top) const {
+    const auto cut = [](uint32_t e) { return e >= Grid::BLOCK && e != Grid::UNDECIDED; };
+    std::vector<uint32_t> order;  // the blocks as cut, in their new order
+    for (uint32_t& e : top) {
+      if (!cut(e)) continue;
+      order.push_back(e - Grid::BLOCK);
+      e = Grid::BLOCK + static_cast<uint32_t>(order.size() - 1);
+    }
+    std::vector<Grid::Block> blocks;
+    for (size_t i = 0; i < order.size(); ++i) {  // order grows as cut children are met
+      const uint32_t* kids = &children_[static_cast<size_t>(order[i]) * Grid::CHILDREN];
+      Grid::Block block{static_cast<uint32_t>(order.size()), {}};
+      for (int k = 0; k < Grid::CHILDREN; ++k) {
+        const uint32_t e = kids[k];
+        if (cut(e)) {
+          block.child[k] = static_cast<uint16_t>(Grid::CHILD_BLOCK + (order.size() - block.first));
+          order.push_back(e - Grid::BLOCK);
+        } else {
+          // An answer past what two bytes hold (a dataset with many thousand airports) is
+          // left to the procedure.
+          block.child[k] = e < Grid::CHILD_BLOCK ? static_cast<uint16_t>(e) : Grid::CHILD_UNDECIDED;
+        }
+      }
+      blocks.push_back(block);
+    }
+    return blocks;
+  }
+
+  // A cell of `level` (0: one degree) at (x, y) of that level's grid, where its entry is,
+  // how many steps are known to give it nothing (Decider::decide), and what cutting it is
+  // worth.
   struct Open {
     int64_t x, y;
     size_t slot;
     int level;
     bool at_top;
     int clear;
-    double area = 0.0;  // relative to the other cells of its level
+    double worth;
+    bool operator<(const Open& o) const { return worth < o.worth; }
   };
-
-  std::vector<Open>& queue(bool country_known, int level) {
-    return open_[static_cast<size_t>(level) * 2 + (country_known ? 1 : 0)];
-  }
+  // An open country costs some twenty-five times an open airport (above).
+  static constexpr double kCountryOpen = 25.0;
 
   // The entry of cell o: its own answer, or the one its parent's entry gives (proven for
   // every point of the parent, so of the cell too) when the cell's own is not as complete.
@@ -435,20 +454,21 @@ class GridBuilder {
     double per_degree = Grid::PER_DEGREE;
     for (int k = 0; k < o.level; ++k) per_degree *= Grid::SPLIT;
     const Box box = cell_box(o.x, o.y, per_degree);
-    o.area = std::cos((box.lat0 + box.lat1) * 0.5 * DEG);
     auto answer = decider_.decide(box, o.clear);
-    const bool more = o.level < limits_.depth;
     if (parent < Grid::BLOCK && answers_[parent].code != DecidedCells::OPEN_FROM &&
         (!answer || answer->detail == DecidedCells::AIRPORT_OPEN)) {
       answer = answers_[parent];
     }
-    if (!answer) {
-      if (more) queue(false, o.level).push_back(o);
-      if (o.clear == 0) return Grid::UNDECIDED;
-      answer = DecidedCells::Answer{DecidedCells::OPEN_FROM, o.clear};
-    } else if (answer->code != kNone && answer->detail == DecidedCells::AIRPORT_OPEN && more) {
-      queue(true, o.level).push_back(o);
+    const bool country_open = !answer;
+    if (country_open && o.clear > 0) answer = DecidedCells::Answer{DecidedCells::OPEN_FROM, o.clear};
+    if ((country_open || (answer->code != kNone && answer->detail == DecidedCells::AIRPORT_OPEN)) &&
+        o.level < limits_.depth) {
+      const double area = std::cos((box.lat0 + box.lat1) * 0.5 * DEG) / (per_degree * per_degree);
+      o.worth = area * (country_open ? kCountryOpen : 1.0);
+      open_.push(o);
+      ++listed_;
     }
+    if (!answer) return Grid::UNDECIDED;
     const auto [it, added] = index_.try_emplace({answer->code, answer->detail},
                                                 static_cast<uint32_t>(answers_.size()));
     if (added) answers_.push_back(*answer);
@@ -458,18 +478,15 @@ class GridBuilder {
   // The entry for cell o, whose entry was `entry`, cut into children. Children that all
   // came out the same, and settled, make one entry, not a block.
   uint32_t cut(const Open& o, uint32_t entry) {
-    const size_t first = children_.size();
-    const size_t listed[2] = {queue(false, o.level + 1).size(), queue(true, o.level + 1).size()};
+    const size_t first = children_.size(), listed = listed_;
     for (int k = 0; k < Grid::CHILDREN; ++k) {
       const Open child{o.x * Grid::SPLIT + k % Grid::SPLIT, o.y * Grid::SPLIT + k / Grid::SPLIT,
-                       first + static_cast<size_t>(k), o.level + 1, false, o.clear};
+                       first + static_cast<size_t>(k), o.level + 1, false, o.clear, 0.0};
       children_.push_back(settle(child, entry));
     }
     const bool one = std::all_of(children_.begin() + static_cast<ptrdiff_t>(first), children_.end(),
                                  [&](uint32_t k) { return k == children_[first]; });
-    const bool listed_any = queue(false, o.level + 1).size() != listed[0] ||
-                            queue(true, o.level + 1).size() != listed[1];
-    if (one && !listed_any) {
+    if (one && listed_ == listed) {
       const uint32_t same = children_[first];
       children_.resize(first);
       return same;
@@ -480,7 +497,8 @@ class GridBuilder {
   Decider decider_;
   DecideLimits limits_;
   size_t max_blocks_;
-  std::vector<std::vector<Open>> open_;  // per level, not proven / airport open
+  std::priority_queue<Open> open_;  // the open cells, the one worth most on top
+  size_t listed_ = 0;               // cells ever put there
   std::vector<uint32_t> children_;
   std::vector<DecidedCells::Answer> answers_;
   std::map<std::pair<int32_t, int32_t>, uint32_t> index_;
@@ -502,18 +520,9 @@ DecidedCells build_decided_cells(const State& s, const DecideLimits& limits) {
 
 DecidedShare decided_share(const DecidedCells& d) {
   DecidedShare out;
-  out.cut_cells = d.grid.children.size() / Grid::CHILDREN;
-  if (d.grid.top.empty()) return out;
-  // Each cell's share of the sphere's area, down the levels.
-  const auto visit = [&](auto&& self, uint32_t entry, int64_t x, int64_t y, double per_degree) -> void {
-    if (entry >= Grid::BLOCK && entry != Grid::UNDECIDED) {
-      const size_t block = static_cast<size_t>(entry - Grid::BLOCK) * Grid::CHILDREN;
-      for (int k = 0; k < Grid::CHILDREN; ++k) {
-        self(self, d.grid.children[block + static_cast<size_t>(k)], x * Grid::SPLIT + k % Grid::SPLIT,
-             y * Grid::SPLIT + k / Grid::SPLIT, per_degree * Grid::SPLIT);
-      }
-      return;
-    }
+  out.cut_cells = d.grid.blocks.size();
+  // Each decided cell's share of the sphere's area, down the levels.
+  const auto add = [&](uint32_t entry, int64_t x, int64_t y, double per_degree) {
     if (entry == Grid::UNDECIDED) return;
     const DecidedCells::Answer& a = d.answers[entry];
     if (a.code == DecidedCells::OPEN_FROM) return;
@@ -522,9 +531,26 @@ DecidedShare decided_share(const DecidedCells& d) {
     out.country += area;
     if (a.code == kNone || a.detail != DecidedCells::AIRPORT_OPEN) out.airport += area;
   };
-  for (int64_t y = 0; y < Grid::H; ++y) {
+  const auto visit = [&](auto&& self, size_t block, int64_t x, int64_t y, double per_degree) -> void {
+    const Grid::Block& b = d.grid.blocks[block];
+    for (int k = 0; k < Grid::CHILDREN; ++k) {
+      const int64_t cx = x * Grid::SPLIT + k % Grid::SPLIT, cy = y * Grid::SPLIT + k / Grid::SPLIT;
+      const uint16_t v = b.child[k];
+      if (v < Grid::CHILD_BLOCK) {
+        add(v, cx, cy, per_degree * Grid::SPLIT);
+      } else if (v != Grid::CHILD_UNDECIDED) {
+        self(self, b.first + static_cast<size_t>(v - Grid::CHILD_BLOCK), cx, cy, per_degree * Grid::SPLIT);
+      }
+    }
+  };
+  for (int64_t y = 0; y < static_cast<int64_t>(d.grid.top.size()) / Grid::W; ++y) {
     for (int64_t x = 0; x < Grid::W; ++x) {
-      visit(visit, d.grid.top[static_cast<size_t>(y * Grid::W + x)], x, y, Grid::PER_DEGREE);
+      const uint32_t e = d.grid.top[static_cast<size_t>(y * Grid::W + x)];
+      if (e >= Grid::BLOCK && e != Grid::UNDECIDED) {
+        visit(visit, e - Grid::BLOCK, x, y, Grid::PER_DEGREE);
+      } else {
+        add(e, x, y, Grid::PER_DEGREE);
+      }
     }
   }
   return out;

@@ -1,5 +1,5 @@
 // Cells of the map whose answer was worked out at build time, each holding one value for
-// every point in it: half-degree cells, any of which may instead be cut into 4 x 4 finer
+// every point in it: one-degree cells, any of which may instead be cut into 4 x 4 finer
 // cells, and those again, where coasts, borders and near-ties need it. A point's value is
 // found by a few multiplications by powers of two (exact) and one read per level.
 #pragma once
@@ -19,10 +19,22 @@ class DecidedGrid {
   static constexpr int H = 180 * PER_DEGREE;
   static constexpr int SPLIT = 4;  // a cut cell has SPLIT x SPLIT children
   static constexpr int CHILDREN = SPLIT * SPLIT;
-  // A cell's entry: a value below BLOCK, BLOCK + b for its children (children[b * CHILDREN
-  // + row * SPLIT + column]), or UNDECIDED.
+  static constexpr int MAX_DEPTH = 8;  // cuts below a top cell, at most
+
+  // A top cell's entry: a value below BLOCK, BLOCK + b for a cut cell (blocks[b]), or
+  // UNDECIDED.
   static constexpr uint32_t BLOCK = 0x80000000u;
   static constexpr uint32_t UNDECIDED = 0xFFFFFFFFu;
+
+  // A cut cell's children, row-major from the south-west: each a value below CHILD_BLOCK,
+  // CHILD_BLOCK + j for the block's j-th cut child (blocks[first + j]: a block's cut children
+  // lie side by side), or CHILD_UNDECIDED. Two bytes a child keep the finer levels small.
+  static constexpr uint16_t CHILD_BLOCK = 0x8000;
+  static constexpr uint16_t CHILD_UNDECIDED = 0xFFFF;
+  struct Block {
+    uint32_t first;
+    uint16_t child[CHILDREN];
+  };
 
   // The value of the finest cell holding p, or UNDECIDED (also off the map, and for an empty
   // grid). Latitude 90 belongs to the top row; longitude 180 is off the map (callers write it
@@ -32,8 +44,10 @@ class DecidedGrid {
     if (top.empty() || !(fx >= 0.0 && fx < W && fy >= 0.0 && fy <= H)) return UNDECIDED;
     int64_t x = static_cast<int64_t>(fx);
     int64_t y = std::min<int64_t>(static_cast<int64_t>(fy), H - 1);
-    uint32_t e = top[static_cast<size_t>(y * W + x)];
-    while (e >= BLOCK && e != UNDECIDED) {
+    const uint32_t e = top[static_cast<size_t>(y * W + x)];
+    if (e < BLOCK || e == UNDECIDED) return e;
+    size_t b = e - BLOCK;
+    for (int depth = 0; depth < MAX_DEPTH && b < blocks.size(); ++depth) {
       // Scaling by a power of two is exact, so a child is always inside its parent (the
       // clamp only keeps latitude 90 in the top row).
       fx *= SPLIT;
@@ -42,18 +56,22 @@ class DecidedGrid {
       const int64_t cy = std::clamp<int64_t>(static_cast<int64_t>(fy) - y * SPLIT, 0, SPLIT - 1);
       x = x * SPLIT + cx;
       y = y * SPLIT + cy;
-      e = children[static_cast<size_t>(e - BLOCK) * CHILDREN + static_cast<size_t>(cy * SPLIT + cx)];
+      const Block& block = blocks[b];
+      const uint16_t v = block.child[cy * SPLIT + cx];
+      if (v < CHILD_BLOCK) return v;
+      if (v == CHILD_UNDECIDED) break;
+      b = block.first + static_cast<size_t>(v - CHILD_BLOCK);
     }
-    return e;
+    return UNDECIDED;
   }
 
   template <class V>
   void visit(V& v) {
-    v(top), v(children);
+    v(top), v(blocks);
   }
 
-  Column<uint32_t> top;       // row-major from (-180, -90)
-  Column<uint32_t> children;  // CHILDREN entries per cut cell, row-major within the block
+  Column<uint32_t> top;  // row-major from (-180, -90)
+  Column<Block> blocks;
 };
 
 }  // namespace Gantrix

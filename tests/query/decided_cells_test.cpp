@@ -29,31 +29,35 @@ TEST(DecidedGrid, FindsTheFinestCellHoldingAPoint) {
   const auto cell = [](int lat, int lng) {
     return static_cast<size_t>((lat + 90) * DecidedGrid::W + (lng + 180));
   };
-  top[cell(10, 20)] = DecidedGrid::BLOCK + 1;  // 10..11 N, 20..21 E, cut twice
-  top[cell(89, -180)] = DecidedGrid::BLOCK;    // the top row's first cell, cut once
-  std::vector<uint32_t> children(3 * DecidedGrid::CHILDREN);
-  for (size_t k = 0; k < children.size(); ++k) children[k] = static_cast<uint32_t>(100 + k);
-  children[DecidedGrid::CHILDREN + 5] = DecidedGrid::BLOCK + 2;  // row 1, column 1
-  children[DecidedGrid::CHILDREN + 6] = DecidedGrid::UNDECIDED;
+  top[cell(10, 20)] = DecidedGrid::BLOCK;       // 10..11 N, 20..21 E, cut twice
+  top[cell(89, -180)] = DecidedGrid::BLOCK + 1;  // the top row's first cell, cut once
+  std::vector<DecidedGrid::Block> blocks(3, {3, {}});
+  for (size_t b = 0; b < 3; ++b) {
+    for (int k = 0; k < DecidedGrid::CHILDREN; ++k) {
+      blocks[b].child[k] = static_cast<uint16_t>(100 * (b + 1) + static_cast<size_t>(k));
+    }
+  }
+  blocks[0].first = 2;
+  blocks[0].child[5] = DecidedGrid::CHILD_BLOCK;  // row 1, column 1: block 2
+  blocks[0].child[6] = DecidedGrid::CHILD_UNDECIDED;
   g.top = std::move(top);
-  g.children = std::move(children);
-  const uint32_t block1 = 100 + DecidedGrid::CHILDREN, block2 = 100 + 2 * DecidedGrid::CHILDREN;
+  g.blocks = std::move(blocks);
   const struct {
     double lat, lng;
     uint32_t want;
   } cases[] = {
       {0.0, 0.0, 7},
-      {10.0, 20.0, block1},             // the block's first child
-      {10.99, 20.99, block1 + 15},      // its last
-      {10.25, 20.0, block1 + 4},        // row 1 begins on the line
-      {10.2499999, 20.2499999, block1},  // still row 0, column 0
-      {10.25, 20.25, block2},           // cut again: its first child
-      {10.4999, 20.4999, block2 + 15},  // and its last
+      {10.0, 20.0, 100},               // the block's first child
+      {10.99, 20.99, 115},             // its last
+      {10.25, 20.0, 104},              // row 1 begins on the line
+      {10.2499999, 20.2499999, 100},   // still row 0, column 0
+      {10.25, 20.25, 300},             // cut again: its first child
+      {10.4999, 20.4999, 315},         // and its last
       {10.25, 20.5, DecidedGrid::UNDECIDED},
       {11.0, 20.0, 7},
-      {90.0, -180.0, 112},               // latitude 90: the top row, its top children
-      {90.0, -179.5, 114},
-      {89.0, -180.0, 100},
+      {90.0, -180.0, 212},             // latitude 90: the top row, its top children
+      {90.0, -179.5, 214},
+      {89.0, -180.0, 200},
       {-90.0, -180.0, 7},
       {0.0, 180.0, DecidedGrid::UNDECIDED},
       {0.0, std::nan(""), DecidedGrid::UNDECIDED},

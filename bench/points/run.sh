@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# gx_country_at and gx_find on points uniform on the sphere, on populated places and on points
+# within 50 km of a coast, with npm @rapideditor/country-coder on the same uniform points, in
+# one run (a Release build, times in CPU time). With a REF, the library as it was at that
+# commit is built too and measured alongside.
+#
+#   bench/points/run.sh [REF]
+set -euo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+work="$root/build/points"
+mkdir -p "$work"
+"$root/scripts/deps.sh" node npm
+npm ci --prefix "$root/datasets/pipeline" --no-audit --no-fund --loglevel=error >/dev/null
+npm ci --prefix "$root/bench/country-coder" --no-audit --no-fund --loglevel=error >/dev/null
+node "$root/bench/points/places.mjs" >"$work/places.csv"
+
+cmake --preset bench -S "$root" >/dev/null
+cmake --build "$root/build/bench" --target points_bench gantrix -j2 >/dev/null
+libs=("now=$root/build/bench/libgantrix.so")
+if [ $# -gt 0 ]; then
+  rm -rf "$work/before-src" && mkdir -p "$work/before-src"
+  git -C "$root" archive "$1" | tar -x -C "$work/before-src"
+  cmake -S "$work/before-src" -B "$work/before" -DCMAKE_BUILD_TYPE=Release \
+    -DGANTRIX_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$work/before" --target gantrix -j2 >/dev/null
+  libs+=("$1=$work/before/libgantrix.so")
+fi
+
+bench="$root/build/bench/bench/points_bench"
+"$bench" "$work/places.csv" "$work"  # the uniform points, for the JavaScript peer
+echo "Load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+js=$(node "$root/bench/country-coder/run.mjs" "$work/uniform.csv" 5)
+echo "country-coder 5.6.1 iso1A2Code on the uniform points (node $(node --version)): $js"
+ns=$(node -e 'console.log(JSON.parse(process.argv[1]).ns_per_point)' "$js")
+echo
+"$bench" "$work/places.csv" "$work" --peer "country-coder=$ns" "${libs[@]}"
+echo "Load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
