@@ -20,11 +20,20 @@
  *
  * Optional arguments travel with a presence flag (has_country, has_max_km,
  * has_foreign_max_km): the value counts only when its flag is exactly 1.
+ *
+ * Version: GANTRIX_VERSION (the text "major.minor.patch") and the numbers
+ * GANTRIX_VERSION_MAJOR, _MINOR and _PATCH (gantrix_version.h, included below) name the
+ * version these declarations describe. The library's SONAME (libgantrix.so.0) carries the
+ * major version.
+ *
+ * C++: gantrix.hpp wraps these functions with owned answers, typed values and exceptions.
  */
 #ifndef GANTRIX_H
 #define GANTRIX_H
 
 #include <stdint.h>
+
+#include "gantrix_version.h" /* GANTRIX_VERSION "major.minor.patch" and its three numbers */
 
 #if defined(GANTRIX_BUILDING)
 #define GANTRIX_EXPORT __attribute__((visibility("default")))
@@ -61,17 +70,23 @@ GANTRIX_EXPORT char* gx_country_at(double lat, double lng);
 /* The airport object for an IATA code (trimmed, any case), or null. */
 GANTRIX_EXPORT char* gx_airport(const char* code);
 
-/* A new airport set from codes separated by the byte 0x1F; returns its handle. codes is read
- * only when count > 0, and then must be a NUL-terminated text (NULL fails); count only says
- * whether there is a list, not how many codes it holds. Each code is trimmed and upper-cased;
- * an empty code (between two separators, before the first or after the last, or white space
- * only) names no airport and is reported once by gx_set_missing as ""; an empty text is an
- * empty list. */
+/* A new airport set from codes separated by the byte 0x1F; answers its handle, a decimal
+ * number ("0", "1", ...; never reused). codes is read only when count > 0, and then must be a
+ * NUL-terminated text (NULL fails); count only says whether there is a list, not how many codes
+ * it holds. Each code is trimmed and upper-cased; an empty code (between two separators, before
+ * the first or after the last, or white space only) names no airport and is reported once by
+ * gx_set_missing as ""; an empty text is an empty list. A code naming no airport of the
+ * compiled-in table is no error: it is listed by gx_set_missing. */
 GANTRIX_EXPORT char* gx_set_new(const char* codes, int64_t count);
-/* Frees a set; returns null (the JSON literal). Freeing twice or an unknown handle is harmless. */
+/* Frees a set; answers null (the JSON literal). Freeing twice or an unknown handle is
+ * harmless; every other gx_set_ function fails on a freed or unknown handle
+ * ("no such AirportSet: <handle>"). */
 GANTRIX_EXPORT char* gx_set_free(int64_t handle);
+/* The number of distinct airports in the set, as a decimal number ("3"): a code given twice,
+ * or in two spellings (" cdg", "CDG"), counts once; codes naming no airport do not count. */
 GANTRIX_EXPORT char* gx_set_size(int64_t handle);
-/* true or false. */
+/* Whether the code (trimmed, any case) names a member: true or false. NULL is the empty code,
+ * never a member. */
 GANTRIX_EXPORT char* gx_set_include(int64_t handle, const char* code);
 /* The normalised codes that named no airport, each once, in order of first appearance, as
  * a JSON array of strings. Bytes that are not well-formed UTF-8 come back as U+FFFD, one per
@@ -79,7 +94,13 @@ GANTRIX_EXPORT char* gx_set_include(int64_t handle, const char* code);
 GANTRIX_EXPORT char* gx_set_missing(int64_t handle);
 /* At most limit members nearest to the point, nearest first, as a JSON array of airport
  * objects with "distance_km". With has_country 1, only members of that country (any letter
- * case); country must then not be NULL. With has_max_km 1, only members at most max_km away. */
+ * case); country must then not be NULL. With has_max_km 1, only members at most max_km away
+ * (infinity: no bound).
+ *
+ * Arguments that are probably mistakes are answered, not refused: a limit below 0, a max_km
+ * below 0 or NaN, or a country that is not a two-letter code (a name such as "France")
+ * answer [], as does a limit of 0. The C++ header, the command line and the bindings refuse
+ * these mistakes, each with one message (gantrix_arguments.hpp). */
 GANTRIX_EXPORT char* gx_set_nearest(int64_t handle, double lat, double lng, const char* country,
                                     int64_t has_country, double max_km, int64_t has_max_km,
                                     int64_t limit);
@@ -88,7 +109,9 @@ GANTRIX_EXPORT char* gx_set_nearest(int64_t handle, double lat, double lng, cons
  * airport is a member in the point's country, else "same_country" for the nearest member in the
  * point's country, else "nearby_foreign" for the nearest member anywhere (within foreign_max_km
  * when has_foreign_max_km is 1). null when the point has no serving airport (gx_find answers an
- * error there) or no member qualifies. */
+ * error there) or no member qualifies. A foreign_max_km below 0 or NaN, probably a mistake, is
+ * answered as a bound no foreign member meets; the C++ header and the other surfaces refuse
+ * it. */
 GANTRIX_EXPORT char* gx_set_resolve(int64_t handle, double lat, double lng, double foreign_max_km,
                                     int64_t has_foreign_max_km);
 

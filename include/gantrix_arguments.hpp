@@ -33,4 +33,21 @@ inline std::string country_refusal(std::string_view country) {
   return "country must be two ASCII letters, such as \"fr\"";
 }
 
+// The message for an airport code taken on its own, or "" when it is fine: the code travels
+// as a C text, which a NUL byte would cut short.
+inline std::string code_refusal(std::string_view code) {
+  return code.find('\0') == std::string_view::npos ? "" : "code must not contain a NUL byte";
+}
+
+// The message for one code of a list (a set's codes), or "" when it is fine: the list travels
+// as one C text with the codes separated by the byte 0x1F, so a NUL byte would end the whole
+// list there and a 0x1F would split the code in two.
+inline std::string listed_code_refusal(std::string_view code) {
+  if (code.find('\0') != std::string_view::npos) return "codes must not contain a NUL byte";
+  if (code.find('\x1f') != std::string_view::npos) {
+    return "codes must not contain the byte 0x1F, which separates them";
+  }
+  return "";
+}
+
 }  // namespace gantrix::arguments

@@ -3,8 +3,9 @@
 // points within 50 km of a coast; with the share of each set that the decided cells answer.
 // Prints a Markdown table.
 //
-//   points_bench PLACES OUT_DIR                       writes OUT_DIR/uniform.csv, the uniform
-//                                                     points, for bench/country-coder/run.mjs
+//   points_bench PLACES OUT_DIR                       writes OUT_DIR/uniform.f64, the uniform
+//                                                     points (float64 lat, lng pairs), for
+//                                                     bench/country-coder/run.mjs
 //   points_bench PLACES OUT_DIR [--peer NAME=NS] NAME=LIBRARY...
 //
 // PLACES: one "lat,lng" per line. Each library (a libgantrix.so) is loaded into a namespace of
@@ -102,12 +103,10 @@ int main(int argc, char** argv) {
   auto& places = sets[1].points;
   for (size_t i = places.size(); i > 1; --i) std::swap(places[i - 1], places[r.below(i)]);
   if (argc == 3) {
-    std::ofstream out(std::string(argv[2]) + "/uniform.csv");
-    char buf[64];
-    for (const auto& p : sets[0].points) {
-      std::snprintf(buf, sizeof buf, "%.17g,%.17g\n", p.lat, p.lng);
-      out << buf;
-    }
+    std::ofstream out(std::string(argv[2]) + "/uniform.f64", std::ios::binary);
+    static_assert(sizeof(bench::Point) == 2 * sizeof(double));
+    out.write(reinterpret_cast<const char*>(sets[0].points.data()),
+              static_cast<std::streamsize>(sets[0].points.size() * sizeof(bench::Point)));
     return out.flush() ? 0 : 1;
   }
   while (sets[2].points.size() < 100000) {

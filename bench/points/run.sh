@@ -9,7 +9,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 work="$root/build/points"
 mkdir -p "$work"
-"$root/scripts/deps.sh" node npm
+"$root/scripts/deps.sh" node
 npm ci --prefix "$root/datasets/pipeline" --no-audit --no-fund --loglevel=error >/dev/null
 npm ci --prefix "$root/bench/country-coder" --no-audit --no-fund --loglevel=error >/dev/null
 node "$root/bench/points/places.mjs" >"$work/places.csv"
@@ -29,9 +29,9 @@ fi
 bench="$root/build/bench/bench/points_bench"
 "$bench" "$work/places.csv" "$work"  # the uniform points, for the JavaScript peer
 echo "Load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
-js=$(node "$root/bench/country-coder/run.mjs" "$work/uniform.csv" 5)
+js=$(node "$root/bench/country-coder/run.mjs" "$work/uniform.f64")
 echo "country-coder 5.6.1 iso1A2Code on the uniform points (node $(node --version)): $js"
-ns=$(node -e 'console.log(JSON.parse(process.argv[1]).ns_per_point)' "$js")
+ns=$(node -e 'const r = JSON.parse(process.argv[1]); console.log(r.cpu_seconds * 1e9 / r.points)' "$js")
 echo
 "$bench" "$work/places.csv" "$work" --peer "country-coder=$ns" "${libs[@]}"
 echo "Load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -31,7 +31,7 @@ Degrees read_degrees(std::string_view text, double& value) {
   } else if (ec != std::errc{}) {
     return Degrees::not_a_number;
   }
-  if (std::isnan(read)) return Degrees::not_a_number;
+  if (std::isnan(read)) return Degrees::nan;
   if (std::isinf(read)) return Degrees::out_of_range;
   value = read;
   return Degrees::ok;
@@ -43,6 +43,7 @@ std::string_view degrees_error(Degrees result, Axis axis) {
     case Degrees::ok:
       break;
     case Degrees::not_a_number:
+    case Degrees::nan:
       return lat ? "latitude is not a number" : "longitude is not a number";
     case Degrees::out_of_range:
       return lat ? "latitude out of range" : "longitude out of range";

@@ -7,11 +7,12 @@
 
 namespace GantrixCli {
 
-enum class Degrees { ok, not_a_number, out_of_range };
+enum class Degrees { ok, not_a_number, nan, out_of_range };
 
 // Reads text into value; value is set only when the result is ok. "1e999" and "inf" are
-// numbers beyond any coordinate (out_of_range); "nan" is not a number. A value too small
-// for a double reads as zero, as it is.
+// numbers beyond any coordinate (out_of_range); "nan" is not a number either, told apart
+// for the messages of options that name it. A value too small for a double reads as zero,
+// as it is.
 Degrees read_degrees(std::string_view text, double& value);
 
 enum class Axis { latitude, longitude };

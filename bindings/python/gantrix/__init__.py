@@ -1,158 +1,108 @@
-"""Airport and country lookup through the Gantrix shared library (ctypes, no extension).
+"""Which airport serves a coordinate, which country contains it, an airport's record, and
+airport sets of your own: the Gantrix library, compiled into this package with its data.
+
+    >>> import gantrix
+    >>> gantrix.find(48.8566, 2.3522)
+    {'code': 'fr.ory', 'name': 'Paris, France'}
 
 The library answers from the airport table it was built with: by default the airports with
-scheduled passenger service, or every airport with an IATA code when built with
--DGANTRIX_AIRPORTS=all. A code of the other table is unknown: airport() gives None, a set
-lists it in .missing, and find() never answers it.
-
-Every answer the library returns is decoded from JSON and released exactly once. Any thread may
-call at any time: there is no lock here, and ctypes releases the GIL during each lookup, so
-threads look up in parallel. A failure message is read right after the failed call, in the same
-thread, which is where the library keeps it.
+scheduled passenger service. Single calls give exactly the JSON answers of the library's C
+functions, decoded; batches answer columns of coordinates in C++, without the GIL, on as
+many threads as asked. Any thread may call anything at any time.
 """
 
-import array
-import ctypes
-import json
-import operator
-import os
-import sys
-import threading
+import importlib as _importlib
+import json as _json
+import sys as _sys
+from typing import (Any as _Any, Dict as _Dict, Iterable as _Iterable, List as _List,
+                    Optional as _Optional, Sequence as _Sequence, Union as _Union)
 
-from . import _lib
+try:
+    _native = _importlib.import_module("gantrix._native")
+except ImportError as _e:  # a package copied without its extension, or for another Python
+    raise ImportError(
+        "gantrix: its compiled extension gantrix._native cannot be loaded (%s). Install the "
+        "package from the Gantrix source tree with `pip install --no-build-isolation "
+        "./bindings/python`, using the Python that imports it; building needs cmake, g++, "
+        "python3-dev and pybind11-dev (scripts/deps.sh python installs them)." % _e) from None
 
-__all__ = ["GantrixError", "load", "find", "country_at", "airport", "find_many",
-           "country_at_many", "Answer", "AirportSet"]
+from . import _inputs
+from . import _frames
+from ._frames import AIRPORT_DETAILS, add_airport, add_country
 
-_load_lock = threading.Lock()  # taken only while loading, never by a lookup or a finalizer
-_library = None
-_quick = None  # the same library as PyDLL: gx_free and gx_error without releasing the GIL
+__all__ = ["GantrixError", "find", "country_at", "airport", "find_many", "country_at_many",
+           "Answer", "AirportSet", "add_country", "add_airport", "AIRPORT_DETAILS"]
 
-_INT64 = (-(1 << 63), (1 << 63) - 1)
-# A thread is worth starting for this many points at least; fewer are answered by the caller.
-_MIN_CHUNK = 2000
-_MISS = object()
+#: The library's version, from the project's VERSION file.
+__version__: str = _native.version
 
 
 class GantrixError(Exception):
     """The library failed or answered with an error; the message is the library's. From the
-    batch functions, .index is the position of the point that failed (None otherwise)."""
+    batch functions, .index is the position of the point that failed (None otherwise).
 
-    def __init__(self, message, index=None):
+    >>> try:
+    ...     gantrix.find(30, -40)
+    ... except gantrix.GantrixError as e:
+    ...     print(e)
+    no country found for coordinates
+    """
+
+    def __init__(self, message: str, index: _Optional[int] = None) -> None:
         super().__init__(message)
         self.index = index
 
 
-def load(path=None):
-    """Loads the library (once; later calls return the loaded one) from path, or from
-    $GANTRIX_LIBRARY, a copy next to this package, or the system's search."""
-    global _library, _quick
-    with _load_lock:
-        if _library is None:
-            errors = []
-            for candidate in _lib.candidates(path):
-                try:
-                    lib, _quick = _lib.declare(ctypes.CDLL(candidate))
-                    _library = lib
-                    break
-                except OSError as e:
-                    errors.append(str(e))
-            else:
-                raise GantrixError("cannot load libgantrix: " + "; ".join(errors))
-        return _library
+_native.set_failure_class(GantrixError)
+
+_Coordinate = _Union[float, int]
 
 
-# Arguments are checked and converted here, so that ctypes only ever sees a float, an int in
-# range or bytes, and a mistake is reported with the argument's name.
+def find(lat: _Coordinate, lng: _Coordinate) -> _Dict[str, str]:
+    """The airport serving a coordinate; GantrixError when the library answers an error.
 
-def _type_name(value):
-    return type(value).__name__
-
-
-def _real(name, value):
-    """value as a float: any real number (int, float, numpy scalar, Decimal, Fraction, anything
-    with __float__ or __index__); never a text, which float() would parse."""
-    if type(value) is float:
-        return value
-    kind = type(value)
-    if isinstance(value, (str, bytes, bytearray)) or not (
-            hasattr(kind, "__float__") or hasattr(kind, "__index__")):
-        raise TypeError("%s must be a real number, not %s" % (name, _type_name(value)))
-    try:
-        return float(value)
-    except OverflowError:
-        raise OverflowError("%s is too large for a float" % name) from None
-
-
-def _optional_real(name, value):
-    return None if value is None else _real(name, value)
-
-
-def _int64(name, value):
-    """value as an int in the signed 64-bit range; ctypes would silently wrap a larger one."""
-    try:
-        number = operator.index(value)
-    except TypeError:
-        raise TypeError("%s must be an integer, not %s" % (name, _type_name(value))) from None
-    if not _INT64[0] <= number <= _INT64[1]:
-        raise OverflowError("%s is outside the signed 64-bit range: %d" % (name, number))
-    return number
-
-
-def _code(name, value):
-    """An airport or country code as the library's UTF-8 text."""
-    if not isinstance(value, str):
-        raise TypeError("%s must be a str, not %s" % (name, _type_name(value)))
-    data = value.encode("utf-8")
-    if b"\0" in data:
-        raise ValueError("%s contains a NUL byte: %r" % (name, value))
-    return data
-
-
-def _take(text):
-    """Copies and frees one answer (a _lib.Text); None when the call failed."""
-    value = text.value
-    _quick.gx_free(text)
-    return value
-
-
-def _failure():
-    return _quick.gx_error().decode("utf-8", "replace")
-
-
-def _call(name, *args):
-    lib = _library or load()
-    value = _take(getattr(lib, name)(*args))
-    if value is None:
-        raise GantrixError(_failure())
-    return json.loads(value)
-
-
-def _checked_find(answer):
+    >>> gantrix.find(-33.86, 151.21)
+    {'code': 'au.syd', 'name': 'Sydney, Australia'}
+    """
+    answer = _json.loads(_native.find(_inputs.real("lat", lat), _inputs.real("lng", lng)))
     if "error" in answer:
         raise GantrixError(answer["error"])
     return answer
 
 
-def find(lat, lng):
-    """The airport serving a coordinate, e.g. {"code": "fr.cdg", "name": "Paris, France"}."""
-    return _checked_find(_call("gx_find", _real("lat", lat), _real("lng", lng)))
+def country_at(lat: _Coordinate, lng: _Coordinate) -> _Optional[str]:
+    """The lower-case code of the country containing a coordinate, or None.
+
+    >>> gantrix.country_at(35.68, 139.69)
+    'jp'
+    """
+    return _json.loads(_native.country_at(_inputs.real("lat", lat), _inputs.real("lng", lng)))
 
 
-def country_at(lat, lng):
-    """The lower-case code of the country containing a coordinate, or None."""
-    return _call("gx_country_at", _real("lat", lat), _real("lng", lng))
+def airport(code: str) -> _Optional[_Dict[str, _Any]]:
+    """An airport's record by IATA code (trimmed, any case) or by the composite code that
+    find answers ("fr.ory"); None when no airport has it.
 
-
-def airport(code):
-    """The airport record for an IATA code (trimmed, any case), or None."""
-    return _call("gx_airport", _code("code", code))
+    >>> gantrix.airport("fr.ory")["airport_name"]
+    'Paris Orly Airport'
+    """
+    data = _inputs.code("code", code)
+    record = _json.loads(_native.airport(data))
+    if record is None and "." in code:
+        record = _json.loads(_native.airport(data.split(b".", 1)[1]))
+        if record is not None and record["code"] != code.lower():
+            record = None
+    return record
 
 
 class Answer(dict):
     """A read-only answer of find_many. Points served by the same airport share one Answer
-    (that is what keeps a million results small), so changing one would change them all;
-    dict(answer) gives a copy to change."""
+    (that is what keeps a million results small); dict(answer) gives a copy to change.
+
+    >>> a, b = gantrix.find_many([(48.85, 2.35), (48.86, 2.36)])
+    >>> a is b
+    True
+    """
 
     __slots__ = ()
 
@@ -166,220 +116,137 @@ class Answer(dict):
         return (type(self), (dict(self),))
 
 
-def _numeric(value, ndim):
-    """value as a C-contiguous float64 numpy array when it is a numpy (or array-like) of
-    integers or floats with ndim dimensions; None for anything else, which is then read value
-    by value. numpy is only imported when the caller has handed over an array."""
-    if not hasattr(value, "__array__") or isinstance(value, (list, tuple)):
-        return None
+def _airport_answer(airport_id: int) -> Answer:
+    return Answer(_json.loads(_native.answer_of(airport_id)))
+
+
+def _error_answer(message: str) -> Answer:
+    return Answer(error=message)
+
+
+def _numpy():
     try:
         import numpy
     except ImportError:
-        return None
-    table = numpy.asarray(value)
-    if table.dtype.kind not in "iuf" or table.ndim != ndim:
-        return None
-    return numpy.ascontiguousarray(table, dtype=numpy.float64)
+        raise ImportError("columns=True gives numpy arrays and needs numpy "
+                          "(Debian: python3-numpy)") from None
+    return numpy
 
 
-def _doubles(table):
-    """A contiguous float64 array read as Python floats, in place. (numpy may name the format
-    "=d" or "<d", which a memoryview cannot index; "d" after a cast through bytes.)"""
-    return memoryview(table).cast("B").cast("d")
-
-
-def _column(name, values):
-    table = _numeric(values, 1)
-    if table is not None:
-        return _doubles(table)
-    column = array.array("d")
-    for i, value in enumerate(values):
-        column.append(value if type(value) is float else _real("%s[%d]" % (name, i), value))
-    return column
-
-
-def _coordinates(points, lats, lngs):
-    """The latitudes and longitudes as two sequences of floats, 8 bytes a value, every value
-    checked before the first lookup."""
-    if points is not None:
-        if lats is not None or lngs is not None:
-            raise TypeError("give points, or lats and lngs, not both")
-        table = _numeric(points, 2)
-        if table is not None:
-            if table.shape[1] != 2:
-                raise ValueError("points must have two columns (lat, lng), not %d"
-                                 % table.shape[1])
-            return _doubles(table[:, 0].copy()), _doubles(table[:, 1].copy())
-        la, ln = array.array("d"), array.array("d")
-        for i, point in enumerate(points):
-            try:
-                lat, lng = point
-            except (TypeError, ValueError):
-                raise TypeError("points[%d] must be a (lat, lng) pair" % i) from None
-            la.append(lat if type(lat) is float else _real("latitude of points[%d]" % i, lat))
-            ln.append(lng if type(lng) is float else _real("longitude of points[%d]" % i, lng))
-        return la, ln
-    if lats is None or lngs is None:
-        raise TypeError("give points, or both lats and lngs")
-    la, ln = _column("lats", lats), _column("lngs", lngs)
-    if len(la) != len(ln):
-        raise ValueError("lats and lngs differ in length (%d and %d)" % (len(la), len(ln)))
-    return la, ln
-
-
-def _thread_count(threads):
-    if threads is None:
-        return len(os.sched_getaffinity(0)) if hasattr(os, "sched_getaffinity") else (
-            os.cpu_count() or 1)
-    count = _int64("threads", threads)
-    if count < 1:
-        raise ValueError("threads must be at least 1, not %d" % count)
-    return count
-
-
-def _batch(name, points, lats, lngs, threads, stop_at_error):
-    """Answers every point in order, in up to `threads` threads, each taking a contiguous run of
-    points. Equal answer texts are decoded once and the object is shared, so a result costs a
-    list slot, not a dict. With stop_at_error, a find error document ends the work at the first
-    failing point (the lowest index, whichever thread sees it first)."""
-    la, ln = _coordinates(points, lats, lngs)
-    threads = _thread_count(threads)
-    fn = getattr(_library or load(), name)
-    free = _quick.gx_free
-    is_find = name == "gx_find"
-    count = len(la)
-    good, bad = {}, {}  # answer text -> its shared answer; find's error documents apart
-    first = [count, None]  # the lowest failing index so far, and its exception
-    failing = threading.Lock()  # taken only on a failure
-
-    def fail(i, error):
-        with failing:
-            if i < first[0]:
-                first[0], first[1] = i, error
-
-    def run(lo, hi, part):
-        get, put = good.get, part.append
-        for start in range(lo, hi, 512):
-            if start > first[0]:
-                return  # a point before these has failed
-            end = min(start + 512, hi)
-            for lat, lng in zip(la[start:end], ln[start:end]):
-                text = fn(lat, lng)
-                value = text.value
-                free(text)
-                answer = get(value, _MISS)
-                if answer is _MISS:
-                    answer = bad.get(value, _MISS)
-                    if answer is _MISS:
-                        if value is None:
-                            i = lo + len(part)
-                            fail(i, GantrixError("point %d: %s" % (i, _failure()), i))
-                            return
-                        answer = json.loads(value)
-                        if is_find:
-                            answer = Answer(answer)
-                        if not is_find or "error" not in answer:
-                            good[value] = answer
-                            put(answer)
-                            continue
-                        bad[value] = answer
-                    if stop_at_error:
-                        i = lo + len(part)
-                        fail(i, GantrixError("point %d: %s" % (i, answer["error"]), i))
-                        return
-                put(answer)
-
-    def guarded(lo, hi, part):
-        try:
-            run(lo, hi, part)
-        except BaseException as e:  # noqa: B036 -- handed to the caller's thread
-            fail(-1, e)
-
-    parts = [[] for _ in range(max(1, min(threads, count // _MIN_CHUNK)))]
-    if len(parts) == 1:
-        run(0, count, parts[0])
-    else:
-        bounds = [count * k // len(parts) for k in range(len(parts) + 1)]
-        # Daemon threads: a caller that is itself a daemon thread frozen at exit must not
-        # leave behind threads that the interpreter waits for.
-        workers = [threading.Thread(target=guarded, args=(bounds[k], bounds[k + 1], parts[k]),
-                                    daemon=True, name="gantrix-%d" % k)
-                   for k in range(1, len(parts))]
-        for worker in workers:
-            worker.start()
-        try:
-            run(bounds[0], bounds[1], parts[0])
-        except BaseException:
-            first[0] = -1  # stops the others at their next block
-            raise
-        finally:
-            for worker in workers:
-                worker.join()
-    if first[1] is not None:
-        raise first[1]
-    out = parts[0]
-    for part in parts[1:]:
-        out += part
+def _columns(batch, names: _Sequence[str]) -> _Dict[str, _Any]:
+    """The batch's columns as numpy arrays: object arrays of str and None ("reason": why a
+    point has no answer), and float64 positions (NaN where there is no airport)."""
+    numpy = _numpy()
+    out = {}
+    for name in names:
+        if name in ("airport_lat", "airport_lng"):
+            out[name] = numpy.empty(len(batch), dtype=numpy.float64)
+            batch.position(name, out[name])
+        else:
+            out[name] = numpy.empty(len(batch), dtype=object)
+            batch.column(name, out[name])
     return out
 
 
-def find_many(points=None, raise_errors=True, *, lats=None, lngs=None, threads=1):
-    """find() for each point, in order: points is a sequence of (lat, lng) pairs or an (n, 2)
-    array, or lats and lngs are two sequences or 1-D arrays. threads > 1 answers in that many
-    threads (None: one per core). The answers are read-only Answer dicts, shared between
-    points with the same answer. With raise_errors (the default), the first point the library
-    cannot answer raises GantrixError naming its index (.index); without, its {"error": ...}
-    document stays in the list."""
-    return _batch("gx_find", points, lats, lngs, threads, raise_errors)
+def find_many(points: _Any = None, raise_errors: bool = True, *, lats: _Any = None,
+              lngs: _Any = None, threads: _Optional[int] = 1, columns: bool = False,
+              details: _Iterable[str] = ("label",)) -> _Union[_List[Answer], _Dict[str, _Any]]:
+    """find() for each point, in order. points is a sequence of (lat, lng) pairs or an (n, 2)
+    array, or lats and lngs are two columns: lists, numpy arrays of any real dtype, order and
+    stride (masked arrays honoured), pandas Series (nullable dtypes included). threads > 1
+    answers in that many threads (None: one per core); the GIL is released throughout.
+
+    By default the result is a list of read-only Answer dicts, shared between points with the
+    same answer, and the first point the library cannot answer raises GantrixError naming its
+    index (.index); with raise_errors=False its {"error": ...} document stays in the list.
+    A missing coordinate (None, pandas.NA, a masked entry) is answered "missing coordinates".
+
+    With columns=True nothing raises: the result is a dict of numpy arrays, "airport" (the
+    code), "airport_<detail>" for each of details (AIRPORT_DETAILS), and "reason" (why a
+    point has no airport, else None).
+
+    >>> gantrix.find_many(lats=[48.8566, 30], lngs=[2.3522, -40], columns=True)["airport"]
+    array(['fr.ory', None], dtype=object)
+    """
+    names = _frames.names("airport", _frames.details_of(details)) + ["reason"] if columns else []
+    batch = _run("find", points, lats, lngs, threads, raise_errors and not columns)
+    if columns:
+        return _columns(batch, names)
+    failed = batch.first_error
+    if raise_errors and failed is not None:
+        raise GantrixError("point %d: %s" % failed, failed[0])
+    return batch.answers(_airport_answer, _error_answer)
 
 
-def country_at_many(points=None, *, lats=None, lngs=None, threads=1):
-    """country_at() for each point, in order; arguments as for find_many."""
-    return _batch("gx_country_at", points, lats, lngs, threads, False)
+def country_at_many(points: _Any = None, *, lats: _Any = None, lngs: _Any = None,
+                    threads: _Optional[int] = 1,
+                    columns: bool = False) -> _Union[_List[_Optional[str]], _Dict[str, _Any]]:
+    """country_at() for each point, in order; arguments as for find_many. A list of codes and
+    None, or with columns=True a dict of numpy object arrays "country" and "reason" (why a
+    point was not looked up: "missing coordinates" or "invalid coordinates").
+
+    >>> gantrix.country_at_many([(48.8566, 2.3522), (30, -40)])
+    ['fr', None]
+    """
+    batch = _run("country", points, lats, lngs, threads, False)
+    return _columns(batch, ["country", "reason"]) if columns else batch.countries()
+
+
+def _run(kind, points, lats, lngs, threads, stop_at_error):
+    la, ln, missing = _inputs.coordinates(points, lats, lngs)
+    return _native.run(kind, la, ln, missing, _inputs.thread_count(threads), stop_at_error)
 
 
 class AirportSet:
     """A set of airports named by IATA codes; codes naming no airport are listed in .missing.
 
-    Close it (or use it as a context manager) to release it in the library; it is closed
-    exactly once whatever happens, and closing again does nothing. Any thread may query it,
-    also while another closes it: such a query then raises ValueError."""
+    Close it (or use it as a context manager) to release it in the library; closing again does
+    nothing. Any thread may query it, also while another closes it: such a query then raises
+    ValueError. A copy or a pickle is a new set made from the same codes, in the same order.
+
+    >>> with gantrix.AirportSet(["CDG", "LHR", "XXX"]) as hubs:
+    ...     [a["iata"] for a in hubs.nearest(48.8566, 2.3522)], hubs.missing
+    (['CDG', 'LHR'], ['XXX'])
+    """
 
     _handle = None
 
-    def __init__(self, codes):
+    def __init__(self, codes: _Iterable[str]) -> None:
         if isinstance(codes, (str, bytes)):
-            raise TypeError("codes must be an iterable of codes, not one %s" % _type_name(codes))
-        encoded = [_code("codes[%d]" % i, code) for i, code in enumerate(codes)]
-        if any(b"\x1f" in code for code in encoded):
-            raise ValueError("airport codes may not contain the byte 0x1F (the separator)")
-        self._handle = _call("gx_set_new", b"\x1f".join(encoded), len(encoded))
+            raise TypeError("codes must be an iterable of codes, not one %s"
+                            % _inputs.type_name(codes))
+        codes = list(codes)
+        encoded = [_inputs.code("codes[%d]" % i, code) for i, code in enumerate(codes)]
+        self._codes = codes
+        self._handle = _json.loads(_native.set_new(encoded))
 
-    def _call(self, name, *args):
+    def __reduce__(self):
+        return (type(self), (list(self._codes),))
+
+    def _call(self, fn, *args):
         handle = self._handle
         if handle is None:
             raise ValueError("the airport set is closed")
-        value = _take(getattr(_library, name)(handle, *args))
-        if value is None:
-            message = _failure()
+        try:
+            return _json.loads(fn(handle, *args))
+        except GantrixError:
             if self._handle is None:  # closed by another thread meanwhile
-                raise ValueError("the airport set is closed")
-            raise GantrixError(message)
-        return json.loads(value)
+                raise ValueError("the airport set is closed") from None
+            raise
 
-    def close(self):
+    def close(self) -> None:
         # dict.pop is one step under the GIL: of two threads closing at once, one gets the handle.
         handle = self.__dict__.pop("_handle", None)
         if handle is not None:
-            _call("gx_set_free", handle)
+            _native.set_free(handle)
 
-    def __enter__(self):
+    def __enter__(self) -> "AirportSet":
         return self
 
-    def __exit__(self, *exc):
+    def __exit__(self, *exc) -> None:
         self.close()
 
-    def __del__(self, _finalizing=sys.is_finalizing):
+    def __del__(self, _finalizing=_sys.is_finalizing):
         # Never blocks, never raises. At interpreter exit the set is not freed: the process is
         # ending, and the library may be in use by a daemon thread frozen mid-call.
         if _finalizing():
@@ -389,32 +256,42 @@ class AirportSet:
         except Exception:
             pass
 
-    def __len__(self):
-        return self._call("gx_set_size")
+    def __len__(self) -> int:
+        return self._call(_native.set_size)
 
-    def __contains__(self, code):
-        return self._call("gx_set_include", _code("code", code))
+    def __contains__(self, code: str) -> bool:
+        return self._call(_native.set_include, _inputs.code("code", code))
 
     @property
-    def missing(self):
+    def missing(self) -> _List[str]:
         """The normalised codes that named no airport."""
-        return self._call("gx_set_missing")
+        return self._call(_native.set_missing)
 
-    def nearest(self, lat, lng, limit=5, country=None, max_km=None):
+    def nearest(self, lat: _Coordinate, lng: _Coordinate, limit: int = 5,
+                country: _Optional[str] = None,
+                max_km: _Optional[_Coordinate] = None) -> _List[_Dict[str, _Any]]:
         """At most limit members nearest to the point, nearest first, each with distance_km;
-        optionally only those in a country or within max_km."""
-        lat, lng = _real("lat", lat), _real("lng", lng)
-        country = None if country is None else _code("country", country)
-        max_km = _optional_real("max_km", max_km)
-        return self._call("gx_set_nearest", lat, lng, country, country is not None,
-                          0.0 if max_km is None else max_km, max_km is not None,
-                          _int64("limit", limit))
+        optionally only those in a country (two letters) or within max_km. A negative limit
+        or max_km, a NaN max_km or a country that is not two letters raises ValueError.
 
-    def resolve(self, lat, lng, foreign_max_km=None):
+        >>> with gantrix.AirportSet(["CDG", "LHR"]) as s:
+        ...     [a["iata"] for a in s.nearest(51.5, -0.12, limit=1)]
+        ['LHR']
+        """
+        lat, lng = _inputs.real("lat", lat), _inputs.real("lng", lng)
+        country = None if country is None else _inputs.code("country", country)
+        return self._call(_native.set_nearest, lat, lng, country,
+                          _inputs.optional_real("max_km", max_km), _inputs.int64("limit", limit))
+
+    def resolve(self, lat: _Coordinate, lng: _Coordinate,
+                foreign_max_km: _Optional[_Coordinate] = None) -> _Optional[_Dict[str, _Any]]:
         """The member that serves the point (with distance_km, resolution, nearest_code), or
-        None."""
-        lat, lng = _real("lat", lat), _real("lng", lng)
-        foreign_max_km = _optional_real("foreign_max_km", foreign_max_km)
-        return self._call("gx_set_resolve", lat, lng,
-                          0.0 if foreign_max_km is None else foreign_max_km,
-                          foreign_max_km is not None)
+        None.
+
+        >>> with gantrix.AirportSet(["CDG", "LHR"]) as s:
+        ...     s.resolve(51.5, -0.12)["iata"]
+        'LHR'
+        """
+        lat, lng = _inputs.real("lat", lat), _inputs.real("lng", lng)
+        return self._call(_native.set_resolve, lat, lng,
+                          _inputs.optional_real("foreign_max_km", foreign_max_km))

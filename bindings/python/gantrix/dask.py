@@ -1,13 +1,13 @@
-"""Country and airport columns for Dask DataFrames, computed where the partitions live.
+"""Country and airport columns for Dask DataFrames, computed where the partitions live: the
+same functions, names and arguments as gantrix.add_country and gantrix.add_airport, called
+on each partition. Every worker needs the gantrix package installed.
 
     import gantrix.dask
-    ddf = gantrix.dask.add_country(ddf)                  # + "country": "fr", ..., or None
-    ddf = gantrix.dask.add_airport(ddf, column="iata")   # + "iata": "fr.cdg", ..., or None
-
-Each worker process imports gantrix and loads the library once, on its first partition, from
-the places gantrix.load() searches on that worker (so every worker needs the package and the
-library, or $GANTRIX_LIBRARY). A partition is answered by one batch call over its two columns.
+    ddf = gantrix.dask.add_country(ddf)                          # + "country": "fr", or None
+    ddf = gantrix.dask.add_airport(ddf, details=["iata"])       # + "airport", "airport_iata"
 """
+
+from typing import Any, Iterable, Optional
 
 try:
     import dask.dataframe  # noqa: F401 -- checked here so the message below is the one seen
@@ -16,42 +16,38 @@ except ImportError as e:
     raise ImportError("gantrix.dask needs Dask and pandas, which are optional: install Debian's "
                       "python3-dask (or pip's dask[dataframe]); " + str(e)) from e
 
-import gantrix
+from . import _frames
 
 __all__ = ["add_country", "add_airport"]
 
 
-def _countries(frame, lat, lng):
-    return gantrix.country_at_many(lats=frame[lat].to_numpy(), lngs=frame[lng].to_numpy())
+def _meta(ddf: Any, lat: str, lng: str, added: dict) -> Any:
+    _frames.check(ddf, lat, lng, added)
+    return ddf._meta.assign(**{name: pandas.Series([], dtype=dtype)
+                               for name, dtype in added.items()})
 
 
-def _airports(frame, lat, lng):
-    answers = gantrix.find_many(lats=frame[lat].to_numpy(), lngs=frame[lng].to_numpy(),
-                                raise_errors=False)
-    return [answer.get("code") for answer in answers]  # error documents have no "code"
+def add_country(ddf: Any, lat: str = "lat", lng: str = "lng", column: str = "country", *,
+                threads: Optional[int] = 1) -> Any:
+    """ddf with one more column, as gantrix.add_country adds it to each partition.
+
+    >>> gantrix.dask.add_country(ddf).compute()["country"].tolist()
+    ['fr', None]
+    """
+    meta = _meta(ddf, lat, lng, {column: object})
+    return ddf.map_partitions(_frames.add_country, lat, lng, column, threads=threads, meta=meta)
 
 
-def _add(frame, values, lat, lng, column):
-    out = frame.copy(deep=False)
-    out[column] = pandas.Series(values(frame, lat, lng), index=frame.index, dtype=object)
-    return out
+def add_airport(ddf: Any, lat: str = "lat", lng: str = "lng", column: str = "airport", *,
+                details: Iterable[str] = (), threads: Optional[int] = 1) -> Any:
+    """ddf with the airport column, and one per detail, as gantrix.add_airport adds them to
+    each partition.
 
-
-def _with_column(ddf, values, lat, lng, column):
-    for name in (lat, lng):
-        if name not in ddf.columns:
-            raise KeyError("the DataFrame has no column %r" % (name,))
-    meta = ddf._meta.assign(**{column: pandas.Series([], dtype=object)})
-    return ddf.map_partitions(_add, values, lat, lng, column, meta=meta)
-
-
-def add_country(ddf, lat="lat", lng="lng", column="country"):
-    """ddf with one more column: the lower-case code of the country containing each row's
-    point (as gantrix.country_at gives it), or None."""
-    return _with_column(ddf, _countries, lat, lng, column)
-
-
-def add_airport(ddf, lat="lat", lng="lng", column="airport"):
-    """ddf with one more column: the composite code of the airport serving each row's point
-    ("fr.cdg", as gantrix.find gives it), or None where the library answers an error."""
-    return _with_column(ddf, _airports, lat, lng, column)
+    >>> gantrix.dask.add_airport(ddf).compute()["airport"].tolist()
+    ['fr.ory', None]
+    """
+    details = _frames.details_of(details)
+    added = dict(zip(_frames.names(column, details),
+                     [object] + [float if d in ("lat", "lng") else object for d in details]))
+    return ddf.map_partitions(_frames.add_airport, lat, lng, column, details=details,
+                              threads=threads, meta=_meta(ddf, lat, lng, added))
