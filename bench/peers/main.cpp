@@ -190,7 +190,7 @@ int main(int argc, char** argv) {
       in_id[j] = index_of[j]->nearest_one({lat, lng}, std::nullopt);
     }
     world_id[j] = s.airport_indexes.all.nearest_one({lat, lng}, std::nullopt);
-    for (const Gantrix::Hit& h : set.all->nearest_view(lat, lng, 5, std::nullopt)) {
+    for (const Gantrix::Hit& h : set.all->nearest_view({lat, lng}, 5, std::nullopt)) {
       set_hits[j].push_back(h.id);
     }
   }

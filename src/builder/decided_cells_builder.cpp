@@ -104,7 +104,7 @@ class Decider {
   // how many of the steps after the fixed boxes are known to give no point of the cell
   // anything (as they give none to a cell holding it); raised to what is found.
   std::optional<DecidedCells::Answer> decide(const Box& cell, int& clear) {
-    if (work > kWorkLimit) return std::nullopt;
+    if (work_ > kWorkLimit) return std::nullopt;
     const Box b = cell.grown(kSlack);
     const Verdict country = country_over(b, clear);
     if (!country) return std::nullopt;
@@ -113,7 +113,6 @@ class Decider {
   }
 
   std::vector<std::string> codes;
-  int64_t work = 0;  // edges looked at
 
  private:
   int32_t code_id(std::string_view code) {
@@ -282,7 +281,7 @@ class Decider {
     const int64_t g0 = rings.band0[r] + rings.band_of(r, q.lat0);
     const int64_t g1 = rings.band0[r] + rings.band_of(r, q.lat1);
     const int64_t base = rings.first[r], last = rings.n[r] - 1;
-    work += rings.bstart[g1 + 1] - rings.bstart[g0];
+    work_ += rings.bstart[g1 + 1] - rings.bstart[g0];
     for (int64_t k = rings.bstart[g0]; k < rings.bstart[g1 + 1]; ++k) {
       const int64_t v = rings.edges[k];
       const int64_t b = base + v, a = base + (v == 0 ? last : v - 1);
@@ -361,6 +360,7 @@ class Decider {
   std::vector<int32_t> envelope_code_;  // per envelope: its code's place in `codes`
   std::vector<uint32_t> seen_;  // per ring box: the stamp of the last rings_over that met it
   uint32_t stamp_ = 0;
+  int64_t work_ = 0;  // edges looked at
 };
 
 // The cells coarse to fine: the top cells first, then, while the image has room, the open

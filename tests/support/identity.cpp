@@ -17,19 +17,17 @@
 namespace Gantrix::test {
 namespace {
 
-// A step off `at` by `by` degrees at most on each axis, kept on the map.
+// A step off `at` by `by` degrees at most on each axis, kept on the map (180 stays 180).
 LatLng near(bench::Rng& r, LatLng at, double by) {
   const double lat = std::clamp(at.lat + r.range(-by, by), -90.0, 90.0);
-  double lng = at.lng + r.range(-by, by);
-  if (lng >= 180.0) lng -= 360.0;
-  if (lng < -180.0) lng += 360.0;
-  return {lat, lng};
+  const double lng = at.lng + r.range(-by, by);
+  return {lat, lng > 180.0 ? lng - 360.0 : lng < -180.0 ? lng + 360.0 : lng};
 }
 
-// From a ten-millionth of a degree to two degrees: the scale of rounding, of edges, of
+// None, or from a billionth of a degree to two degrees: the scale of rounding, of edges, of
 // probes.
 double some_distance(bench::Rng& r) {
-  static constexpr double kScales[] = {1e-9, 1e-7, 1e-4, 0.01, 0.05, 0.2, 1.0, 2.0};
+  static constexpr double kScales[] = {0.0, 1e-9, 1e-7, 1e-4, 0.01, 0.05, 0.2, 1.0, 2.0};
   return kScales[r.below(std::size(kScales))];
 }
 
@@ -53,39 +51,32 @@ std::vector<LatLng> identity_points(const State& s, size_t n, uint64_t seed) {
   while (out.size() < n) {
     const size_t kind = r.below(10);
     LatLng p{0.0, 0.0};
-    if (kind < 4 || (kind < 6 && rings.xs.empty()) || (kind == 6 && airports.size() == 0)) {
-      r.sphere(p.lat, p.lng);
-    } else if (kind < 6) {
+    r.sphere(p.lat, p.lng);
+    if (kind >= 4 && kind < 6 && !rings.xs.empty()) {
       const size_t v = r.below(rings.xs.size());
       p = near(r, {rings.ys[v], rings.xs[v]}, some_distance(r));
-    } else if (kind == 6) {
+    } else if (kind == 6 && airports.size() > 0) {
       // Near an airport, or between two of its country (where the serving airport changes).
       const size_t a = r.below(airports.size());
       LatLng at{airports.lat[a], airports.lng[a]};
       const AirportIndex* index = s.country_index(airports.country_lower[a]);
       if (index != nullptr && r.below(2) == 0) {
-        const auto hits = index->nearest_view(at, 2 + static_cast<int64_t>(r.below(3)), std::nullopt);
-        const Hit other = hits.back();
+        const Hit other = index->nearest_view(at, 2 + static_cast<int64_t>(r.below(3)), std::nullopt).back();
         at = {(at.lat + airports.lat[static_cast<size_t>(other.id)]) * 0.5,
               (at.lng + airports.lng[static_cast<size_t>(other.id)]) * 0.5};
       }
       p = near(r, at, some_distance(r));
     } else if (kind == 7) {
-      // On the antimeridian, either spelling, or a hair either side of it.
-      static constexpr double kLngs[] = {180.0, -180.0, 179.99999999999997, -179.99999999999997,
-                                         179.9999, -179.9999};
-      p = {std::asin(r.range(-1.0, 1.0)) * 57.29577951308232, kLngs[r.below(std::size(kLngs))]};
+      p = near(r, {p.lat, r.below(2) == 0 ? 180.0 : -180.0}, some_distance(r));
     } else if (kind == 8) {
-      const double lat = r.below(8) == 0 ? 90.0 : 90.0 - r.range(0.0, 2.5);
-      p = {r.below(2) == 0 ? lat : -lat, r.range(-180.0, 180.0)};
-    } else {
+      p = near(r, {r.below(2) == 0 ? 90.0 : -90.0, p.lng}, some_distance(r));
+    } else if (kind == 9) {
       // On the decided cells' grid lines, at any level, or next to them.
       const double per = DecidedGrid::PER_DEGREE * std::pow(DecidedGrid::SPLIT, r.below(5));
       p = {-90.0 + static_cast<double>(r.below(static_cast<size_t>(180 * per) + 1)) / per,
            -180.0 + static_cast<double>(r.below(static_cast<size_t>(360 * per))) / per};
       if (r.below(2) == 0) p.lng = std::nextafter(p.lng, r.below(2) == 0 ? 180.0 : -180.0);
       if (r.below(2) == 0) p.lat = std::clamp(std::nextafter(p.lat, r.below(2) == 0 ? 90.0 : -90.0), -90.0, 90.0);
-      if (p.lng >= 180.0) p.lng = -180.0;
     }
     out.push_back(p);
   }
