@@ -24,9 +24,10 @@ namespace {
 constexpr double kSlack = 1e-9;
 // Kilometres: far above the rounding of a great-circle distance (about 1e-12 km).
 constexpr double kSlackKm = 1e-6;
-// Edges looked at, at most: the embedded data needs about 1.3 billion (some ten seconds);
-// past this, cells are left as they are rather than make the build slow.
-constexpr int64_t kWorkLimit = 8'000'000'000;
+// Edges looked at, at most: the precise outlines need about 1.4 billion (some ten seconds),
+// the Natural Earth ones half that; past this, cells are left as they are rather than make
+// the build slow.
+constexpr int64_t kWorkLimit = 5'000'000'000;
 
 using Grid = DecidedGrid;
 
