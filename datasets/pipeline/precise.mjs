@@ -4,8 +4,9 @@
 // no slivers, no gaps. Land borders keep a tight tolerance, coastlines a coarser one (sea points
 // are answered by the probes and the nearby-airport stage).
 //
-// The source is quantised to 0.001 degree, so every coordinate is handled as an integer number of
-// thousandths and a point is identified by one integer key.
+// The source is quantised to 0.001 degree. Every coordinate is handled as an integer number of
+// UNITs, half a thousandth of a degree, so that the midpoint of two source points (where a gap
+// between neighbours is split) is exact too; a point is identified by one integer key.
 
 import { readFileSync } from "node:fs";
 import { join } from "node:path";
@@ -16,6 +17,10 @@ export const COAST_TOLERANCE_M = 5000;
 // A coastline within NEAR_DEG of another country (a river or strait between two towns) keeps
 // the land tolerance's order of precision.
 export const NEAR_COAST_TOLERANCE_M = 800;
+// A middle line drawn through a gap between neighbours (gaps.mjs) follows the midpoints of a
+// triangulation and zigzags at the scale of the banks' points; it is simplified as the line it
+// stands for. A place it would move is protected by the place check (simplify's repair).
+export const MIDDLE_TOLERANCE_M = 300;
 const NEAR_DEG = 0.02;
 // Islands and lakes that touch no other country are dropped below these areas (km²), unless an
 // airport stands on the island. A country's largest polygon is always kept.
@@ -23,8 +28,11 @@ export const ISLAND_MIN_KM2 = 50;
 export const LAKE_MIN_KM2 = 300;
 const REPAIR_ROUNDS = 3;
 
+export const UNIT = 2000; // per degree
 const KM_PER_DEG = 111.32;
-const key = (x, y) => (x + 180000) * 200000 + (y + 90000);
+const M_PER_UNIT = (KM_PER_DEG * 1000) / UNIT;
+export const key = (x, y) => (x + 180 * UNIT) * (200 * UNIT) + (y + 90 * UNIT);
+const rad = (v) => (v / UNIT) * (Math.PI / 180);
 
 function ringAreaKm2(r) {
   // r: flat [x0, y0, x1, y1, ...] in thousandths, closed.
@@ -34,8 +42,8 @@ function ringAreaKm2(r) {
     a += r[2 * i] * r[2 * i + 3] - r[2 * i + 2] * r[2 * i + 1];
     ys += r[2 * i + 1];
   }
-  const c = Math.cos(((ys / (n - 1)) / 1000) * (Math.PI / 180));
-  return (Math.abs(a / 2) / 1e6) * KM_PER_DEG * KM_PER_DEG * c;
+  const c = Math.cos(rad(ys / (n - 1)));
+  return (Math.abs(a / 2) / (UNIT * UNIT)) * KM_PER_DEG * KM_PER_DEG * c;
 }
 
 function ringHas(r, x, y) {
@@ -71,8 +79,8 @@ export function loadSource(modules, fail) {
         ring.forEach(([x, y], i) => {
           const X = Math.round(x * 1000), Y = Math.round(y * 1000);
           if (Math.abs(X - x * 1000) > 1e-6 || Math.abs(Y - y * 1000) > 1e-6) fail(`${f.properties.A3}: coordinate [${x}, ${y}] is not on the source's 0.001 degree grid`);
-          out[2 * i] = X;
-          out[2 * i + 1] = Y;
+          out[2 * i] = X * (UNIT / 1000);
+          out[2 * i + 1] = Y * (UNIT / 1000);
         });
         if (out[0] !== out[out.length - 2] || out[1] !== out[out.length - 1]) fail(`${f.properties.A3}: open ring`);
         return out;
@@ -153,10 +161,10 @@ function touches(r, more) {
 
 // Drops islands and lakes that touch no other country and are too small to matter, except
 // islands holding an airport and each country's largest polygon.
-export function dropSmall(features, airports, keepAt, log) {
+export function dropSmall(features, airports, keepAt, log, places = []) {
   const { more } = owners(features);
-  const pts = [...airports, ...keepAt].map((a) => [Math.round(a.lng * 1000), Math.round(a.lat * 1000)]);
-  const cell = 1000, grid = new Map();
+  const pts = [...airports, ...keepAt].map((a) => [Math.round(a.lng * UNIT), Math.round(a.lat * UNIT)]);
+  const cell = UNIT, grid = new Map();
   pts.forEach(([x, y], i) => {
     const k = Math.floor(x / cell) * 1000 + Math.floor(y / cell);
     if (!grid.has(k)) grid.set(k, []);
@@ -166,7 +174,7 @@ export function dropSmall(features, airports, keepAt, log) {
   // coarsely, and their airport's point often falls just off the drawn shore.
   const holdsAirport = (r) => {
     let [x0, y0, x1, y1] = bboxFlat(r);
-    x0 -= 50, y0 -= 50, x1 += 50, y1 += 50;
+    x0 -= UNIT / 20, y0 -= UNIT / 20, x1 += UNIT / 20, y1 += UNIT / 20;
     for (let gx = Math.floor(x0 / cell); gx <= Math.floor(x1 / cell); gx++)
       for (let gy = Math.floor(y0 / cell); gy <= Math.floor(y1 / cell); gy++)
         for (const i of grid.get(gx * 1000 + gy) || []) {
@@ -175,13 +183,31 @@ export function dropSmall(features, airports, keepAt, log) {
         }
     return false;
   };
-  let islands = 0, lakes = 0, kept = 0;
+  // A populated place inside the island: every inhabited island stays, whatever its size.
+  const placeGrid = new Map();
+  for (const p of places) {
+    const x = Math.round(p.lng * UNIT), y = Math.round(p.lat * UNIT);
+    const k = Math.floor(x / cell) * 1000 + Math.floor(y / cell);
+    if (!placeGrid.has(k)) placeGrid.set(k, []);
+    placeGrid.get(k).push(x, y);
+  }
+  const holdsPlace = (r) => {
+    const [x0, y0, x1, y1] = bboxFlat(r);
+    for (let gx = Math.floor(x0 / cell); gx <= Math.floor(x1 / cell); gx++)
+      for (let gy = Math.floor(y0 / cell); gy <= Math.floor(y1 / cell); gy++) {
+        const l = placeGrid.get(gx * 1000 + gy) || [];
+        for (let i = 0; i < l.length; i += 2) if (l[i] >= x0 && l[i] <= x1 && l[i + 1] >= y0 && l[i + 1] <= y1 && ringHas(r, l[i], l[i + 1])) return true;
+      }
+    return false;
+  };
+  let islands = 0, lakes = 0, kept = 0, inhabited = 0;
   for (const f of features) {
     const areas = f.polys.map((p) => ringAreaKm2(p[0]));
     const largest = areas.indexOf(Math.max(...areas));
     f.polys = f.polys.filter((p, pi) => {
       if (pi === largest || areas[pi] >= ISLAND_MIN_KM2 || touches(p[0], more)) return true;
       if (holdsAirport(p[0])) return ++kept;
+      if (holdsPlace(p[0])) return ++inhabited;
       islands++;
       return false;
     });
@@ -192,7 +218,7 @@ export function dropSmall(features, airports, keepAt, log) {
           lakes++;
         }
   }
-  log(`  dropped ${islands} islands under ${ISLAND_MIN_KM2} km² and ${lakes} lakes under ${LAKE_MIN_KM2} km² that touch no other country; kept ${kept} small islands with an airport`);
+  log(`  dropped ${islands} islands under ${ISLAND_MIN_KM2} km² and ${lakes} lakes under ${LAKE_MIN_KM2} km² that touch no other country; kept ${kept} small islands with an airport and ${inhabited} more with a populated place`);
 }
 
 // Some countries are drawn over their surroundings without a hole there (Lesotho over South
@@ -245,13 +271,13 @@ export function cutEnclaves(features, log) {
 
 // Squared distance in metres² from point p to segment a-b, x scaled at the segment's latitude.
 function segDist2(px, py, ax, ay, bx, by) {
-  const c = Math.cos(((ay + by) / 2000) * (Math.PI / 180));
+  const c = Math.cos(rad((ay + by) / 2));
   const ux = (bx - ax) * c, uy = by - ay, vx = (px - ax) * c, vy = py - ay;
   const l = ux * ux + uy * uy;
   let t = l ? (vx * ux + vy * uy) / l : 0;
   t = t < 0 ? 0 : t > 1 ? 1 : t;
   const dx = vx - t * ux, dy = vy - t * uy;
-  return (dx * dx + dy * dy) * (KM_PER_DEG * KM_PER_DEG); // thousandths of a degree -> metres
+  return (dx * dx + dy * dy) * (M_PER_UNIT * M_PER_UNIT);
 }
 
 // Douglas-Peucker over pts (flat) from index i0 to i1 inclusive; marks kept points.
@@ -338,7 +364,7 @@ export function cutRuns(features) {
   };
   // Which countries have points in each cell of NEAR_DEG: a coastline point is near another
   // country if one of the nine cells around it holds one.
-  const cell = NEAR_DEG * 1000, cells = new Map();
+  const cell = NEAR_DEG * UNIT, cells = new Map();
   const cellOf = (x, y) => (Math.floor(x / cell) + 100000) * 200000 + (Math.floor(y / cell) + 100000);
   features.forEach((f, fi) => {
     for (const poly of f.polys)
@@ -403,14 +429,15 @@ function canonicalRun(keys, r, idx) {
 
 // Simplifies all rings; tol(run id, shared) gives each run's tolerance in metres. Returns per
 // ring its simplified flat points and the run each kept edge came from.
-function simplifyAll(perRing, tolOf) {
+function simplifyAll(perRing, tolOf, made = null) {
   const cache = new Map();
   return perRing.map(({ r, keys, sigs, fixed, near, fi }) => {
     // A coastline is never simplified by more than a twelfth of its ring's extent, so a small
     // island keeps its shape.
     const [bx0, by0, bx1, by1] = bboxFlat(r);
-    const extentM = Math.hypot((bx1 - bx0) * Math.cos(((by0 + by1) / 2000) * (Math.PI / 180)), by1 - by0) * KM_PER_DEG;
-    const kindOf = (idx) => (sigs[idx[0]] !== "" ? "land" : idx.some((i) => near[i]) ? "near" : "coast");
+    const extentM = Math.hypot((bx1 - bx0) * Math.cos(rad((by0 + by1) / 2)), by1 - by0) * M_PER_UNIT;
+    const middle = (idx) => made && idx.length > 2 && idx.slice(1, -1).every((i) => made.has(keys[i]));
+    const kindOf = (idx) => (sigs[idx[0]] !== "" ? (middle(idx) ? "middle" : "land") : idx.some((i) => near[i]) ? "near" : "coast");
     const n = keys.length;
     const out = [], edgeRun = [], edgeKind = [];
     const runs = [];
@@ -431,7 +458,7 @@ function simplifyAll(perRing, tolOf) {
       }
     for (const { idx, kind } of runs) {
       const { pts, rev, id } = canonicalRun(keys, r, idx);
-      const tol = kind === "land" ? tolOf(id, kind) : Math.min(tolOf(id, kind), extentM / 12);
+      const tol = kind === "land" || kind === "middle" ? tolOf(id, kind) : Math.min(tolOf(id, kind), extentM / 12);
       const ck = id + "@" + tol;
       let s = cache.get(ck);
       if (!s) cache.set(ck, (s = simplifyRun(pts, tol)));
@@ -461,7 +488,7 @@ function reverseFlat(a) {
 // Finds proper crossings between segments of all rings (touching at shared points and identical
 // shared segments do not count). Returns the runs involved.
 export function crossings(rings) {
-  const cell = 200; // 0.2 degree
+  const cell = UNIT / 5; // 0.2 degree
   const grid = new Map();
   const segs = [];
   rings.forEach((ring, ri) => {
@@ -533,11 +560,15 @@ function collinearOverlap(s, t) {
 
 // Simplifies every outline, then tightens the runs whose simplified lines cross something (a
 // self-intersection, or a crossing into a neighbour) until nothing crosses; a run that still
-// crosses at the source's own points is kept as published.
-export function simplify(features, log) {
+// crosses at the source's own points is kept as published. repair(simplified features, rings),
+// if given, names more runs to tighten (runs that moved a place out of its country); they are
+// tightened the same way, at most PLACE_ROUNDS times.
+const PLACE_ROUNDS = 3;
+
+export function simplify(features, log, repair = null, made = null) {
   const perRing = cutRuns(features);
   const factor = new Map(); // run id -> divisor of its tolerance (0: unsimplified)
-  const base = { land: LAND_TOLERANCE_M, near: NEAR_COAST_TOLERANCE_M, coast: COAST_TOLERANCE_M };
+  const base = { land: LAND_TOLERANCE_M, middle: MIDDLE_TOLERANCE_M, near: NEAR_COAST_TOLERANCE_M, coast: COAST_TOLERANCE_M };
   const tolOf = (id, kind) => {
     const f = factor.get(id);
     if (f === 0) return 0;
@@ -550,9 +581,13 @@ export function simplify(features, log) {
   const rawCross = crossings(raw);
   for (const [s, t] of rawCross) for (const [, , , , ri, ei] of [s, t]) sourceRuns.add(raw[ri].edgeRun[ei]);
   log(`  the source has ${rawCross.length} crossings (self-intersecting coastlines) in ${sourceRuns.size} runs`);
-  let rings, cross, coastFolds = 0;
+  const asFeatures = (rings) => {
+    let i = 0;
+    return features.map((f) => ({ ...f, polys: f.polys.map((poly) => poly.map(() => rings[i++].pts)) }));
+  };
+  let rings, cross, coastFolds = 0, crossRounds = 0, placeRounds = 0, placeRuns = 0;
   for (let round = 0; ; round++) {
-    rings = simplifyAll(perRing, tolOf);
+    rings = simplifyAll(perRing, tolOf, made);
     // Crossings that matter: between two countries, or involving a land border or a coastline
     // near another country. A coastline folding over itself far from any border changes the
     // answer only for a sliver of sea or shore, and repairing all of them would double the size.
@@ -562,13 +597,22 @@ export function simplify(features, log) {
     cross = all.filter(matters);
     coastFolds = all.length - cross.length;
     log(`  simplification round ${round + 1}: ${rings.reduce((s, r) => s + r.pts.length / 2, 0)} positions, ${cross.length} new crossings at borders, ${coastFolds} in coastlines`);
-    if (!cross.length || round === REPAIR_ROUNDS) break;
-    for (const [s, t] of cross)
-      for (const [, , , , ri, ei] of [s, t]) {
-        const id = rings[ri].edgeRun[ei];
-        const f = factor.get(id) ?? 1;
-        if (f !== 0) factor.set(id, round === REPAIR_ROUNDS - 1 ? 0 : f * 4);
-      }
+    let tighten = [], last = false;
+    if (cross.length && crossRounds < REPAIR_ROUNDS) {
+      crossRounds++;
+      last = crossRounds === REPAIR_ROUNDS;
+      for (const [s, t] of cross) for (const [, , , , ri, ei] of [s, t]) tighten.push(rings[ri].edgeRun[ei]);
+    } else if (!cross.length && repair && placeRounds < PLACE_ROUNDS) {
+      tighten = repair(asFeatures(rings), rings);
+      placeRounds++;
+      last = placeRounds === PLACE_ROUNDS;
+      placeRuns += tighten.length;
+    }
+    if (!tighten.length) break;
+    for (const id of tighten) {
+      const f = factor.get(id) ?? 1;
+      if (f !== 0) factor.set(id, last ? 0 : f * 4);
+    }
   }
   // What is left crosses at the source's own points: the source's drawing, kept as published.
   const unsimplified = (seg) => factor.get(rings[seg[4]].edgeRun[seg[5]]) === 0;
@@ -580,5 +624,5 @@ export function simplify(features, log) {
   for (const f of features)
     for (const poly of f.polys)
       for (let r = 0; r < poly.length; r++) poly[r] = rings[i++].pts;
-  return { crossings: cross, coastFolds, sourceCrossings: rawCross.length, runsTightened: factor.size };
+  return { crossings: cross, coastFolds, sourceCrossings: rawCross.length, runsTightened: factor.size, placeRuns };
 }

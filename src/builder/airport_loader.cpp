@@ -87,6 +87,13 @@ AirportTable load_airports(std::string_view src) {
       if (country_code.size() != 2 || !letter(country_code[0]) || !letter(country_code[1])) {
         refuse("country \"" + a.country + "\" is not two letters");
       }
+      // Lookups trim the code they are given and sets split their list at 0x1F: a code
+      // empty after trimming or holding either could never be looked up.
+      if (trim(a.iata).empty()) refuse("IATA code is empty");
+      if (a.iata.find_first_of(" \t\n\v\f\r") != std::string::npos) {
+        refuse("IATA code holds white space");
+      }
+      if (a.iata.find('\x1f') != std::string::npos) refuse("IATA code holds the separator 0x1F");
       keys.emplace_back(upper(a.iata), static_cast<int32_t>(iatas.size()));
       iatas.push_back(std::move(a.iata));
       names.push_back(std::move(a.name));

@@ -18,8 +18,11 @@ struct LatLng {
 }
 
 // A finite longitude wrapped into -180..180; values already there are kept as they are.
+// From 2^53 on, adding 180 would round away the low part of the sum, so such a longitude is
+// first reduced by fmod, exact there; below it the arithmetic is the long-standing one.
 [[nodiscard]] inline double normalize_lng(double lng) {
   if (std::fabs(lng) <= 180.0) return lng;
+  if (std::fabs(lng) >= 0x1p53) lng = std::fmod(lng, 360.0);
   double x = std::fmod(lng + 180.0, 360.0);
   if (x < 0.0) x += 360.0;
   return x - 180.0;

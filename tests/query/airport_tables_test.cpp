@@ -42,12 +42,20 @@ TEST(AirportTables, TheDefaultTableIsPartOfTheFullOneRecordForRecord) {
   const State &sched = tables().scheduled, &all = tables().all;
   ASSERT_GT(sched.airports.size(), 3500u);
   ASSERT_GT(all.airports.size(), 8000u);
+  // Airports that moved with their code, repaired in the default table by reviewed overrides
+  // (datasets/pipeline/overrides.json): same code, city and country, new name and position.
+  const std::set<std::string> moved = {"CGY", "HSC", "MBI", "NKC", "SWA", "TAO", "VTZ", "ZHA"};
   for (size_t i = 0; i < sched.airports.size(); ++i) {
-    const int64_t j = all.airport_id(sched.airports.iata[i]);
-    ASSERT_GE(j, 0) << sched.airports.iata[i];
-    EXPECT_EQ(sched.airports.name[i], all.airports.name[j]);
+    const std::string code(sched.airports.iata[i]);
+    const int64_t j = all.airport_id(code);
+    ASSERT_GE(j, 0) << code;
     EXPECT_EQ(sched.airports.city[i], all.airports.city[j]);
     EXPECT_EQ(sched.airports.country[i], all.airports.country[j]);
+    if (moved.count(code) != 0) {
+      EXPECT_NE(sched.airports.lat[i], all.airports.lat[j]) << code;
+      continue;
+    }
+    EXPECT_EQ(sched.airports.name[i], all.airports.name[j]);
     EXPECT_EQ(sched.airports.lat[i], all.airports.lat[j]);
     EXPECT_EQ(sched.airports.lng[i], all.airports.lng[j]);
   }
