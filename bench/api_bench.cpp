@@ -10,10 +10,10 @@
 #include <ctime>
 #include <string>
 
+#include "bench/workload.h"
 #include "core/json_writer.h"
 #include "gantrix.h"
 #include "spatial/airport_index.h"
-#include "tests/support/workload.h"
 
 extern char** environ;
 

@@ -3,12 +3,12 @@
 
 #include <string>
 
+#include "bench/workload.h"
 #include "builder/dataset_texts.h"
 #include "builder/json_reader.h"
 #include "builder/state_builder.h"
 #include "query/point_in_country.h"
 #include "state/compiled_state.h"
-#include "tests/support/workload.h"
 
 namespace {
 

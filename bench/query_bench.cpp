@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 
+#include "bench/workload.h"
 #include "core/constants.h"
 #include "core/json_writer.h"
 #include "core/text.h"
@@ -11,18 +12,13 @@
 #include "query/country_rules.h"
 #include "query/point_in_country.h"
 #include "spatial/airport_index.h"
-#include "tests/support/workload.h"
+#include "tests/support/take.h"
 
 namespace {
 
 using bench::require;
 
-std::string take(char* p) {
-  require(p != nullptr, "exported call answered");
-  std::string s(p);
-  gx_free(p);
-  return s;
-}
+using Gantrix::test::take;
 
 template <class Call>
 void over_points(benchmark::State& st, const std::vector<bench::Point>& pts, Call call) {

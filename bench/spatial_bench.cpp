@@ -6,9 +6,9 @@
 #include <map>
 #include <numeric>
 
+#include "bench/workload.h"
 #include "spatial/airport_index.h"
 #include "tests/support/oracles.h"
-#include "tests/support/workload.h"
 
 namespace {
 

@@ -152,7 +152,7 @@ std::string coordinate(Bytes& in, int limit) {
 
 // Airport k: a code of its own (the loader refuses repeats), a country of two letters.
 std::string airport(Bytes& in, int k) {
-  static constexpr const char* kIata[] = {"AA", "aa", "BB", "", " C", "DD"};
+  static constexpr const char* kIata[] = {"AA", "aa", "BB", "", "Cc", "DD"};
   static constexpr const char* kCountry[] = {"FR", "fr", "US", "gB"};
   return std::string("{\"iata\":\"") + kIata[in.next() % 6] + std::to_string(k) +
          "\",\"name\":\"A\",\"city\":\"C\",\"country\":\"" + kCountry[in.next() % 4] +

@@ -41,6 +41,8 @@ for extra in "$@"; do
     # bindings/python/bench.py's peers: geopandas (sjoin) besides pandas and Dask.
     geopandas) dpkg-query -W -f='${Status}' python3-geopandas 2>/dev/null | grep -q "ok installed" ||
                  need+=(python3-geopandas) ;;
+    mutate) command -v ninja >/dev/null || need+=(ninja-build)
+            command -v ccache >/dev/null || need+=(ccache) ;;
     peers) [ -f /usr/include/geos_c.h ] || need+=(libgeos-dev)
            [ -d /usr/include/boost/geometry ] || need+=(libboost-dev)
            [ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev) ;;

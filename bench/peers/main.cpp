@@ -12,6 +12,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "bench/workload.h"
 #include "builder/dataset_texts.h"
 #include "gantrix.h"
 #include "peer_data.h"
@@ -20,7 +21,6 @@
 #include "query/serving_airport.h"
 #include "query/set_registry.h"
 #include "state/compiled_state.h"
-#include "tests/support/workload.h"
 
 namespace {
 

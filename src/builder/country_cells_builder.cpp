@@ -12,10 +12,10 @@
 namespace Gantrix {
 namespace {
 
-// Cells visited (and edges scanned) at most while the cells are worked out: the embedded
+// Cells visited (and edges scanned) at most while the cells are worked out: the compiled-in
 // data needs about 300,000; a dataset that would need far more (many rings spanning the
 // whole map, long edges everywhere) leaves every point to the ring test instead of making
-// the load slow.
+// the build slow.
 constexpr int64_t kWorkLimit = 8'000'000;
 
 // How near an edge may come to a cell before the cell counts as mixed: far above the

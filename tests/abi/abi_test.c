@@ -31,10 +31,12 @@ int main(void) {
   expect_prefix("size", gx_set_size(0), "2");
   expect_prefix("nearest", gx_set_nearest(0, 40.7, -74.0, NULL, 0, 0.0, 0, 1),
                 "[{\"code\":\"us.jfk\"");
-  if (gx_set_size(7) != NULL || strcmp(gx_error(), "no such AirportSet: 7") != 0) {
-    fprintf(stderr, "unknown handle: %s\n", gx_error());
+  char *unknown = gx_set_size(7);
+  if (unknown != NULL || strcmp(gx_error(), "no such AirportSet: 7") != 0) {
+    fprintf(stderr, "unknown handle: %s\n", unknown ? unknown : gx_error());
     ++failures;
   }
+  gx_free(unknown);
   expect_prefix("free", gx_set_free(0), "null");
   printf("%d passed, %d failed\n", failures ? 0 : 1, failures ? 1 : 0);
   return failures ? 1 : 0;

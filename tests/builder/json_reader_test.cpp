@@ -23,28 +23,22 @@ TEST(JsonReader, ReportsWhereReadingStopped) {
   // clang-format off
   const std::pair<std::string, const char*> bad[] = {
       {"[1 2]", "expected ',' or ']' at byte 3"}, {"[1,]", "invalid number at byte 3"},
-      {"[1", "expected ',' or ']' at byte 2"}, {"[", "invalid number at byte 1"},
-      {"[,1]", "invalid number at byte 1"}, {"{\"a\" 1}", "expected ':' at byte 5"},
-      {"{1:2}", "expected '\"' at byte 1"}, {"{\"a\":1 \"b\":2}", "expected ',' or '}' at byte 7"},
-      {"\"abc", "unterminated string at byte 4"}, {"\"a\\nb", "unterminated string at byte 5"},
+      {"{\"a\" 1}", "expected ':' at byte 5"}, {"{1:2}", "expected '\"' at byte 1"},
+      {"{\"a\":1 \"b\":2}", "expected ',' or '}' at byte 7"},
+      {"\"a\\nb", "unterminated string at byte 5"},
       {"\"a\\u0041\"",
        "unsupported string escape \\u (write the character itself, in UTF-8) at byte 2"},
       {"\"a\\", "unsupported string escape at byte 2"},
-      {std::string("\"\\\0\"", 4), "unsupported string escape at byte 1"},
-      {"", "invalid number at byte 0"}, {" .5", "invalid number at byte 1"},
-      {"+1", "invalid number at byte 0"}, {"- 1", "invalid number at byte 1"},
-      {"1.", "invalid number at byte 2"}, {"1.e5", "invalid number at byte 2"},
-      {"1e", "invalid number at byte 2"}, {"1e+", "invalid number at byte 3"},
+      {"", "invalid number at byte 0"}, {"+1", "invalid number at byte 0"},
+      {"- 1", "invalid number at byte 1"}, {"1.e5", "invalid number at byte 2"},
       {"9223372036854775800", "number too long at byte 18"},
       {"0.9223372036854775800", "number too long at byte 20"},
       {"1e23", "number exponent out of range at byte 4"},
-      {"0.00000000000000000000001", "number exponent out of range at byte 25"},
       {"1e999999999999999999999", "number exponent out of range at byte 23"},
-      {"nul", "invalid literal at byte 0"}, {" tru", "invalid literal at byte 1"}};
+      {" tru", "invalid literal at byte 1"}};
   // clang-format on
   for (const auto& [json, error] : bad) {
-    SCOPED_TRACE(json);
-    EXPECT_EQ(skip_error(json), std::string("json: ") + error);
+    EXPECT_EQ(skip_error(json), std::string("json: ") + error) << json;
     // read_string decodes while skip_value only scans: both must stop at the same byte.
     if (json[0] == '"') {
       EXPECT_EQ(error_of([&] { JsonReader(json).read_string(); }), std::string("json: ") + error);
@@ -55,9 +49,8 @@ TEST(JsonReader, ReportsWhereReadingStopped) {
 TEST(JsonReader, ReadsNumbersAndLeavesTheRest) {
   // clang-format off
   const std::tuple<const char*, double, int64_t> cases[] = {
-      {"0.5", 0.5, 3}, {"1e5", 1e5, 3}, {"1E+05", 1e5, 5}, {"12.5e-1", 1.25, 7}, {"01", 0, 1},
-      {" -7]", -7, 3}, {"1e22", 1e22, 4}, {"1e-22", 1e-22, 5}, {"100e-2", 1, 6},
-      {"9223372036854775799", 9223372036854775799.0, 19}};
+      {"0.5", 0.5, 3}, {"1E+05", 1e5, 5}, {"12.5e-1", 1.25, 7}, {"01", 0, 1}, {" -7]", -7, 3},
+      {"1e22", 1e22, 4}, {"1e-22", 1e-22, 5}, {"9223372036854775799", 9223372036854775799.0, 19}};
   // clang-format on
   for (const auto& [text, value, end] : cases) {
     JsonReader r(text);
@@ -76,17 +69,15 @@ TEST(JsonReader, ReadsNumbersAndLeavesTheRest) {
   }
 }
 
-TEST(JsonReader, StringsEscapesAndLiterals) {
-  JsonReader r(R"( "plain" , "x\"\\\/\b\f\n\r\ty" nullx)");
+TEST(JsonReader, StringsEscapesLiteralsAndWhiteSpace) {
+  JsonReader r(" \"plain\"\r\n,\t\"x\\\"\\\\\\/\\b\\f\\n\\r\\ty\" nullx");
   EXPECT_EQ(r.read_string(), "plain");
   EXPECT_TRUE(r.next(']', false));
   EXPECT_EQ(r.read_string(), "x\"\\/\b\f\n\r\ty");
   EXPECT_EQ(r.read_opt_string(), std::nullopt);
-  EXPECT_EQ(r.pos(), 36);  // the x after null is left for the caller
+  EXPECT_EQ(r.pos(), 37);  // the x after null is left for the caller
   EXPECT_EQ(JsonReader(" \"x\"").read_opt_string(), "x");
   EXPECT_EQ(error_of([] { JsonReader("5").read_opt_string(); }), "json: expected '\"' at byte 0");
-  EXPECT_EQ(error_of([] { JsonReader("no").read_opt_string(); }),
-            "json: invalid literal at byte 0");
 }
 
 // Regression: a long run of '[' used to recurse in skip_value until the stack overflowed.

@@ -1,32 +1,20 @@
 #include "tests/support/oracles.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "core/constants.h"
 
 namespace Gantrix::test {
-namespace {
 
-// Bounding-box area of the smallest ring of feature f containing p, or -1.0 when the feature
-// (parity over all its rings) does not contain the point.
-double innermost_ring(const CountryIndex& c, int64_t f, double x, double y) {
-  double best = INF;
-  bool odd = false;
-  const Rings& rings = c.rings;
-  for (int64_t r = c.first_ring[f], end = r + c.ring_count[f]; r < end; ++r) {
-    // Only rings whose box holds the point (widened in longitude as the library's is), so
-    // the whole-edge count runs on a few rings.
-    if (y < rings.min_lat[r] || y >= rings.max_lat[r] || x < rings.min_lng[r] - MARGIN ||
-        x > rings.max_lng[r] + MARGIN) {
-      continue;
-    }
-    if (!crossing_number(rings, r, x, y)) continue;
-    odd = !odd;
-    const double area = rings.box_area(r);
-    if (area < best) best = area;
-  }
-  return odd ? best : -1.0;
+double wrapped_exactly(double lng) {
+  int exp = 0;
+  const double m = std::frexp(std::fabs(lng), &exp);  // |lng| = m * 2^exp, 0.5 <= m < 1
+  uint64_t r = static_cast<uint64_t>(std::ldexp(m, 53)) % 360;
+  for (int k = 53; k < exp; ++k) r = r * 2 % 360;
+  const double w = static_cast<double>(lng < 0 ? (360 - r) % 360 : r);
+  return w > 180.0 ? w - 360.0 : w;
 }
-
-}  // namespace
 
 Hits nearest(const AirportIndex& index, LatLng p, int64_t k, std::optional<double> max_km) {
   Hits out;
@@ -49,9 +37,10 @@ bool crossing_number(const Rings& rings, int64_t r, double x, double y) {
   return inside;
 }
 
-int64_t envelope_scan(const CountryIndex& c, LatLng p) {
+std::optional<std::string_view> country_scan(const CountryIndex& c, LatLng p) {
   const double x = p.lng, y = p.lat;
-  int64_t best = -1;
+  const Rings& rings = c.rings;
+  std::optional<std::string_view> best;
   double best_area = 0.0;
   for (size_t e = 0; e < c.envelopes(); ++e) {
     const size_t b = e * 2;
@@ -59,21 +48,27 @@ int64_t envelope_scan(const CountryIndex& c, LatLng p) {
           y <= c.envelope_hi[b + 1])) {
       continue;
     }
-    const double a = innermost_ring(c, c.envelope_feature[e], x, y);
-    if (!(a >= 0.0)) continue;
+    // Parity over the feature's rings, and the box area of the smallest ring holding p. Only
+    // rings whose box holds the point (widened in longitude as the library's is) are
+    // counted, so the whole-edge count runs on a few rings.
+    const int64_t f = c.envelope_feature[e];
+    bool odd = false;
+    double area = INF;
+    for (int64_t r = c.first_ring[f], end = r + c.ring_count[f]; r < end; ++r) {
+      if (y < rings.min_lat[r] || y >= rings.max_lat[r] || x < rings.min_lng[r] - MARGIN ||
+          x > rings.max_lng[r] + MARGIN || !crossing_number(rings, r, x, y)) {
+        continue;
+      }
+      odd = !odd;
+      area = std::min(area, rings.box_area(r));
+    }
     // Envelopes come in feature order, so on equal areas the earlier feature stays.
-    if (best < 0 || a < best_area) {
-      best = static_cast<int64_t>(e);
-      best_area = a;
+    if (odd && (!best || area < best_area)) {
+      best = c.envelope_code[e];
+      best_area = area;
     }
   }
   return best;
-}
-
-std::optional<std::string_view> country_scan(const CountryIndex& c, LatLng p) {
-  const int64_t e = envelope_scan(c, p);
-  if (e < 0) return std::nullopt;
-  return c.envelope_code[static_cast<size_t>(e)];
 }
 
 }  // namespace Gantrix::test

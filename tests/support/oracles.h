@@ -14,6 +14,10 @@
 
 namespace Gantrix::test {
 
+// A longitude of 2^53 or more is an integer m * 2^e: its remainder mod 360, worked out
+// exactly in integers, wrapped into -180..180 (180 kept as 180).
+double wrapped_exactly(double lng);
+
 // A search's hits copied out of the thread's scratch.
 struct Hits {
   std::vector<double> d;
@@ -28,9 +32,7 @@ bool crossing_number(const Rings& rings, int64_t r, double x, double y);
 
 // The country test as a plain scan: every envelope holding the point, its feature tested
 // ring by ring with crossing_number; the smallest innermost ring wins, then the earlier
-// feature. The envelope found, or -1.
-[[nodiscard]] int64_t envelope_scan(const CountryIndex& countries, LatLng p);
-// Its lower-case code, or none.
+// feature. The winner's lower-case code, or none.
 [[nodiscard]] std::optional<std::string_view> country_scan(const CountryIndex& countries, LatLng p);
 
 }  // namespace Gantrix::test

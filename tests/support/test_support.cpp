@@ -33,13 +33,6 @@ std::string num(double v) {
 
 }  // namespace
 
-std::string take(char* result) {
-  if (result == nullptr) return "<null>";
-  std::string s(result);
-  gx_free(result);
-  return s;
-}
-
 void add_rings(Rings& rings, const std::string& text) {
   for (const auto& [xs, ys] : parse_rings(text)) add_ring(rings, xs, ys);
 }
@@ -47,8 +40,7 @@ void add_rings(Rings& rings, const std::string& text) {
 std::string countries_text(const std::vector<FeatureText>& features) {
   std::string out;
   for (const auto& f : features) {
-    out += (out.empty() ? R"({"type":"Feature","properties":{"iso_a2":")"
-                        : R"(,{"type":"Feature","properties":{"iso_a2":")") +
+    out += std::string(out.empty() ? "" : ",") + R"({"type":"Feature","properties":{"iso_a2":")" +
            f.code + R"(","name":")" + f.name + "\"}";
     std::string coords;
     for (const auto& [xs, ys] : parse_rings(f.rings)) {
@@ -67,33 +59,27 @@ std::string countries_text(const std::vector<FeatureText>& features) {
 std::string airports_text(const std::vector<AirportText>& airports) {
   std::string out;
   for (const auto& a : airports) {
-    out += (out.empty() ? R"([{"iata":")" : R"(,{"iata":")") + a.iata + R"(","name":")" + a.name +
-           R"(","city":")" + a.city + R"(","country":")" + a.country + R"(","lat":)" + num(a.lat) +
-           R"(,"lng":)" + num(a.lng) + "}";
+    out += std::string(out.empty() ? "[" : ",") + R"({"iata":")" + a.iata + R"(","name":")" +
+           a.name + R"(","city":")" + a.city + R"(","country":")" + a.country + R"(","lat":)" +
+           num(a.lat) + R"(,"lng":)" + num(a.lng) + "}";
   }
   return out.empty() ? "[]" : out + "]";
 }
 
-bool utf8_valid(std::string_view text) {
-  for (size_t i = 0; i < text.size();) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    const size_t len = b < 0x80                ? 1
-                       : b >= 0xC2 && b < 0xE0 ? 2
-                       : b >= 0xE0 && b < 0xF0 ? 3
-                       : b >= 0xF0 && b < 0xF5 ? 4
-                                               : 0;
-    if (len == 0 || i + len > text.size()) return false;
-    uint32_t cp = len == 1 ? b : b & (0x7F >> len);
-    for (size_t k = 1; k < len; ++k) {
-      const auto c = static_cast<unsigned char>(text[i + k]);
-      if ((c & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (c & 0x3F);
-    }
-    const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < least[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += len;
+std::vector<std::string> members(const std::string& json, const std::string& name) {
+  std::vector<std::string> out;
+  const std::string key = "\"" + name + "\":";
+  for (size_t p = json.find(key); p != std::string::npos; p = json.find(key, p + 1)) {
+    const size_t v = p + key.size(), str = json[v] == '"' ? 1 : 0;
+    const size_t end = str ? json.find('"', v + 1) : json.find_first_of(",}]", v);
+    out.push_back(json.substr(v + str, end - v - str));
   }
-  return true;
+  return out;
+}
+
+std::string member(const std::string& json, const std::string& name) {
+  const auto all = members(json, name);
+  return all.empty() ? "<absent>" : all[0];
 }
 
 }  // namespace Gantrix::test
