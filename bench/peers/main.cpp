@@ -145,9 +145,11 @@ int points_mode(const std::string& data, const std::string& dir) {
     std::ifstream in(dir + "/" + name + ".f64", std::ios::binary | std::ios::ate);
     auto& pts = sets.emplace_back(static_cast<size_t>(in.tellg()) / sizeof(bench::Point));
     in.seekg(0);
-    in.read(reinterpret_cast<char*>(pts.data()), static_cast<std::streamsize>(pts.size() * sizeof(bench::Point)));
+    in.read(reinterpret_cast<char*>(pts.data()),
+            static_cast<std::streamsize>(pts.size() * sizeof(bench::Point)));
   }
-  std::vector<std::pair<const char*, decltype(&peers::make_geos)>> makers = {{"GEOS 3.11", peers::make_geos}};
+  std::vector<std::pair<const char*, decltype(&peers::make_geos)>> makers = {
+      {"GEOS 3.11", peers::make_geos}};
 #ifdef GANTRIX_PEERS_S2
   makers.emplace_back("S2 0.10", peers::make_s2);
 #endif

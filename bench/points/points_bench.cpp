@@ -70,7 +70,8 @@ bool by_a_coast(const Gantrix::State& s, bench::Point p) {
     for (int d = 0; d < (ring == 0 ? 1 : 16); ++d) {
       const double a = d * std::numbers::pi / 8, deg = ring * 12.5 / 111.195;
       const double lat = p.lat + deg * std::cos(a);
-      const double lng = p.lng + deg * std::sin(a) / std::max(0.01, std::cos(p.lat * std::numbers::pi / 180));
+      const double lng =
+          p.lng + deg * std::sin(a) / std::max(0.01, std::cos(p.lat * std::numbers::pi / 180));
       if (std::fabs(lat) > 90.0) continue;
       const bool here = Gantrix::country_exact(s, {lat, std::remainder(lng, 360.0)}).has_value();
       (here ? land : sea) = true;
@@ -110,7 +111,8 @@ std::vector<bench::Point> read_set(const std::string& path) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   std::vector<bench::Point> out(static_cast<size_t>(in.tellg()) / sizeof(bench::Point));
   in.seekg(0);
-  in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size() * sizeof(bench::Point)));
+  in.read(reinterpret_cast<char*>(out.data()),
+          static_cast<std::streamsize>(out.size() * sizeof(bench::Point)));
   return out;
 }
 
@@ -123,7 +125,9 @@ int main(int argc, char** argv) {
     return write_sets(s, argv[1], argv[2]);
   }
   if (argc < 3) {
-    std::fprintf(stderr, "usage: points_bench PLACES DIR | points_bench DIR [--peer NAME=U,P,C]... NAME=LIBRARY...\n");
+    std::fprintf(stderr,
+                 "usage: points_bench PLACES DIR | points_bench DIR [--peer NAME=U,P,C]... "
+                 "NAME=LIBRARY...\n");
     return 2;
   }
   std::vector<bench::Point> sets[3];
@@ -145,8 +149,8 @@ int main(int argc, char** argv) {
   // round r, so load on the machine falls on all alike.
   constexpr int kRounds = 5;
   using Passes = std::vector<double>;
-  std::vector<std::vector<std::vector<Passes>>> pass(libs.size(),
-                                                     std::vector<std::vector<Passes>>(3, std::vector<Passes>(2)));
+  std::vector<std::vector<std::vector<Passes>>> pass(
+      libs.size(), std::vector<std::vector<Passes>>(3, std::vector<Passes>(2)));
   for (int round = 0; round < kRounds; ++round) {
     for (size_t l = 0; l < libs.size(); ++l) {
       for (size_t set = 0; set < 3; ++set) {
@@ -173,7 +177,8 @@ int main(int argc, char** argv) {
       const auto* a = s.decided.at({p.lat, Gantrix::one_antimeridian(p.lng)});
       if (a == nullptr || a->code == Gantrix::DecidedCells::OPEN_FROM) continue;
       ++country;
-      airport += a->code == Gantrix::DecidedCells::NO_COUNTRY || a->detail != Gantrix::DecidedCells::AIRPORT_OPEN;
+      airport += a->code == Gantrix::DecidedCells::NO_COUNTRY ||
+                 a->detail != Gantrix::DecidedCells::AIRPORT_OPEN;
     }
     const double n = static_cast<double>(sets[set].size());
     std::printf("| %s | %zu | %.1f%% | %.1f%% |", kSetNames[set], sets[set].size(),
@@ -202,11 +207,13 @@ int main(int argc, char** argv) {
   for (size_t l = 1; l < libs.size(); ++l) {
     for (size_t set = 0; set < 3; ++set) {
       std::printf("- %s / %s, %s: gx_country_at %.2fx, gx_find %.2fx\n", libs[0].name.c_str(),
-                  libs[l].name.c_str(), kSetNames[set], ratio(0, set, 0, l, set), ratio(0, set, 1, l, set));
+                  libs[l].name.c_str(), kSetNames[set], ratio(0, set, 0, l, set),
+                  ratio(0, set, 1, l, set));
     }
   }
   for (const auto& peer : peers) {
-    std::printf("- %s / %s gx_country_at:", peer.first.c_str(), libs.empty() ? "" : libs[0].name.c_str());
+    std::printf("- %s / %s gx_country_at:", peer.first.c_str(),
+                libs.empty() ? "" : libs[0].name.c_str());
     for (size_t set = 0; set < 3 && !libs.empty(); ++set) {
       std::printf(" %s %.1fx", kSets[set], peer.second[set] / median(pass[0][set][0]));
     }

@@ -50,7 +50,8 @@ struct Box {
 
 // Cell (x, y) of a grid with `per_degree` cells per degree, from (-180, -90).
 Box cell_box(int64_t x, int64_t y, double per_degree) {
-  return {-90.0 + static_cast<double>(y) / per_degree, -90.0 + static_cast<double>(y + 1) / per_degree,
+  return {-90.0 + static_cast<double>(y) / per_degree,
+          -90.0 + static_cast<double>(y + 1) / per_degree,
           -180.0 + static_cast<double>(x) / per_degree,
           -180.0 + static_cast<double>(x + 1) / per_degree};
 }
@@ -117,7 +118,8 @@ class Decider {
 
  private:
   int32_t code_id(std::string_view code) {
-    const auto [it, added] = ids_.try_emplace(std::string(code), static_cast<int32_t>(codes.size()));
+    const auto [it, added] =
+        ids_.try_emplace(std::string(code), static_cast<int32_t>(codes.size()));
     if (added) codes.emplace_back(code);
     return it->second;
   }
@@ -308,7 +310,8 @@ class Decider {
   }
 
   // Whether every airport of `index` within `km` of c (and at least one) is of `country`.
-  bool one_country_within(const AirportIndex& index, LatLng c, double km, std::string_view country) {
+  bool one_country_within(const AirportIndex& index, LatLng c, double km,
+                          std::string_view country) {
     for (int64_t k = 16;; k *= 4) {
       const auto hits = index.nearest_view(c, k, km);
       for (const Hit& h : hits) {
@@ -461,7 +464,8 @@ class GridBuilder {
       answer = answers_[parent];
     }
     const bool country_open = !answer;
-    if (country_open && o.clear > 0) answer = DecidedCells::Answer{DecidedCells::OPEN_FROM, o.clear};
+    if (country_open && o.clear > 0)
+      answer = DecidedCells::Answer{DecidedCells::OPEN_FROM, o.clear};
     if ((country_open || (answer->code != kNone && answer->detail == DecidedCells::AIRPORT_OPEN)) &&
         o.level < limits_.depth) {
       const double area = std::cos((box.lat0 + box.lat1) * 0.5 * DEG) / (per_degree * per_degree);
@@ -470,8 +474,8 @@ class GridBuilder {
       ++listed_;
     }
     if (!answer) return Grid::UNDECIDED;
-    const auto [it, added] = index_.try_emplace({answer->code, answer->detail},
-                                                static_cast<uint32_t>(answers_.size()));
+    const auto [it, added] =
+        index_.try_emplace({answer->code, answer->detail}, static_cast<uint32_t>(answers_.size()));
     if (added) answers_.push_back(*answer);
     return it->second;
   }
@@ -481,8 +485,13 @@ class GridBuilder {
   uint32_t cut(const Open& o, uint32_t entry) {
     const size_t first = children_.size(), listed = listed_;
     for (int k = 0; k < Grid::CHILDREN; ++k) {
-      const Open child{o.x * Grid::SPLIT + k % Grid::SPLIT, o.y * Grid::SPLIT + k / Grid::SPLIT,
-                       first + static_cast<size_t>(k), o.level + 1, false, o.clear, 0.0};
+      const Open child{o.x * Grid::SPLIT + k % Grid::SPLIT,
+                       o.y * Grid::SPLIT + k / Grid::SPLIT,
+                       first + static_cast<size_t>(k),
+                       o.level + 1,
+                       false,
+                       o.clear,
+                       0.0};
       children_.push_back(settle(child, entry));
     }
     const bool one = std::all_of(children_.begin() + static_cast<ptrdiff_t>(first), children_.end(),
@@ -532,7 +541,8 @@ DecidedShare decided_share(const DecidedCells& d) {
     out.country += area;
     if (a.code == kNone || a.detail != DecidedCells::AIRPORT_OPEN) out.airport += area;
   };
-  const auto visit = [&](auto&& self, size_t block, int64_t x, int64_t y, double per_degree) -> void {
+  const auto visit = [&](auto&& self, size_t block, int64_t x, int64_t y,
+                         double per_degree) -> void {
     const Grid::Block& b = d.grid.blocks[block];
     for (int k = 0; k < Grid::CHILDREN; ++k) {
       const int64_t cx = x * Grid::SPLIT + k % Grid::SPLIT, cy = y * Grid::SPLIT + k / Grid::SPLIT;
@@ -540,7 +550,8 @@ DecidedShare decided_share(const DecidedCells& d) {
       if (v < Grid::CHILD_BLOCK) {
         add(v, cx, cy, per_degree * Grid::SPLIT);
       } else if (v != Grid::CHILD_UNDECIDED) {
-        self(self, b.first + static_cast<size_t>(v - Grid::CHILD_BLOCK), cx, cy, per_degree * Grid::SPLIT);
+        self(self, b.first + static_cast<size_t>(v - Grid::CHILD_BLOCK), cx, cy,
+             per_degree * Grid::SPLIT);
       }
     }
   };

@@ -17,8 +17,7 @@ namespace Gantrix {
 // answer of p's decided cell when it has one (state/decided_cells.h), else the procedure's.
 [[nodiscard]] std::optional<std::string_view> find_country_code(const State& s, LatLng p);
 // The same answer, always worked out by the procedure: the builder decides cells with it.
-[[nodiscard]] std::optional<std::string_view> find_country_code_procedure(const State& s,
-                                                                          LatLng p);
+[[nodiscard]] std::optional<std::string_view> find_country_code_procedure(const State& s, LatLng p);
 
 // The procedure's steps after the fixed boxes: the outline test at step 0, then probe after
 // probe, radius after radius (nearest first), each radius north first and then clockwise.

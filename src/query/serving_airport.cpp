@@ -33,7 +33,8 @@ Located nearest_in_country(const State& s, LatLng p) {
   const LatLng at{p.lat, one_antimeridian(p.lng)};
   const DecidedCells::Answer* a = s.decided.at(at);
   if (a == nullptr) return serve(s, p, find_country_code_from(s, at, 0));
-  if (a->code == DecidedCells::OPEN_FROM) return serve(s, p, find_country_code_from(s, at, a->detail));
+  if (a->code == DecidedCells::OPEN_FROM)
+    return serve(s, p, find_country_code_from(s, at, a->detail));
   const auto code = s.decided.country(*a);
   if (code && a->detail >= 0) return {*code, a->detail, ""};
   if (code && a->detail == DecidedCells::NO_AIRPORT_NEARBY) {

@@ -23,13 +23,15 @@ int main(int argc, char** argv) {
     std::stringstream texts[2];
     texts[0] << std::ifstream(argv[3]).rdbuf();
     texts[1] << std::ifstream(argv[4]).rdbuf();
-    built.emplace(Gantrix::build_state_image(texts[0].str(), texts[1].str(), Gantrix::DecideLimits{}));
+    built.emplace(
+        Gantrix::build_state_image(texts[0].str(), texts[1].str(), Gantrix::DecideLimits{}));
   }
   const Gantrix::State& s = built ? *built : Gantrix::state();
   const size_t n = std::strtoull(argv[1], nullptr, 10);
   std::vector<std::string> described;
   const size_t differ = Gantrix::test::identity_mismatches(
-      s, Gantrix::test::identity_points(s, n, std::strtoull(argv[2], nullptr, 0)), !built, described);
+      s, Gantrix::test::identity_points(s, n, std::strtoull(argv[2], nullptr, 0)), !built,
+      described);
   std::printf("%zu points, %zu answered otherwise with the decided cells\n", n, differ);
   for (const std::string& d : described) std::printf("  %s\n", d.c_str());
   return differ == 0 ? 0 : 1;

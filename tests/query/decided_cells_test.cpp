@@ -29,7 +29,7 @@ TEST(DecidedGrid, FindsTheFinestCellHoldingAPoint) {
   const auto cell = [](int lat, int lng) {
     return static_cast<size_t>((lat + 90) * DecidedGrid::W + (lng + 180));
   };
-  top[cell(10, 20)] = DecidedGrid::BLOCK;       // 10..11 N, 20..21 E, cut twice
+  top[cell(10, 20)] = DecidedGrid::BLOCK;        // 10..11 N, 20..21 E, cut twice
   top[cell(89, -180)] = DecidedGrid::BLOCK + 1;  // the top row's first cell, cut once
   std::vector<DecidedGrid::Block> blocks(3, {3, {}});
   for (size_t b = 0; b < 3; ++b) {
@@ -47,13 +47,13 @@ TEST(DecidedGrid, FindsTheFinestCellHoldingAPoint) {
     uint32_t want;
   } cases[] = {
       {0.0, 0.0, 7},
-      {10.0, 20.0, 100},               // the block's first child
-      {10.25, 20.0, 104},              // row 1 begins on the line
-      {10.2499999, 20.2499999, 100},   // still row 0, column 0
-      {10.25, 20.25, 300},             // cut again: its first child
-      {10.4999, 20.4999, 315},         // and its last
+      {10.0, 20.0, 100},              // the block's first child
+      {10.25, 20.0, 104},             // row 1 begins on the line
+      {10.2499999, 20.2499999, 100},  // still row 0, column 0
+      {10.25, 20.25, 300},            // cut again: its first child
+      {10.4999, 20.4999, 315},        // and its last
       {10.25, 20.5, DecidedGrid::UNDECIDED},
-      {90.0, -180.0, 212},             // latitude 90: the top row, its top children
+      {90.0, -180.0, 212},  // latitude 90: the top row, its top children
       {90.0, -179.5, 214},
       {89.0, -180.0, 200},
       {0.0, 180.0, DecidedGrid::UNDECIDED},
@@ -63,12 +63,12 @@ TEST(DecidedGrid, FindsTheFinestCellHoldingAPoint) {
   for (const auto& c : cases) EXPECT_EQ(g.at({c.lat, c.lng}), c.want) << c.lat << ", " << c.lng;
 }
 
-// A small world with what a wrong decision would trip on: a shared border, a lake hole, an
-// outline drawn over another's (II inside AA), an island of a country without airports that borrows a neighbour's, a country with no airport
-// within reach, the fixed "kr" box inside another country, two airports of one country with
-// their bisector on a meridian, open sea answered by the nearest airport within 1,000 km
-// (its edge runs through the sea east of EE), and islands on the antimeridian and by the
-// pole, which probes reach across them.
+// A small world with what a wrong decision would trip on: a shared border, a lake hole, an outline
+// drawn over another's (II inside AA), an island of a country without airports that borrows a
+// neighbour's, a country with no airport within reach, the fixed "kr" box inside another country,
+// two airports of one country with their bisector on a meridian, open sea answered by the nearest
+// airport within 1,000 km (its edge runs through the sea east of EE), and islands on the
+// antimeridian and by the pole, which probes reach across them.
 std::string world_airports() {
   return test::airports_text({{"AAA", "A1", "", "AA", 5, 2},
                               {"AAB", "A2", "", "AA", 5, 8},
@@ -112,15 +112,15 @@ TEST(DecidedCells, SmallWorldAnswersAsTheProcedure) {
   // E2 (about 11.74 degrees of longitude at 40 S), the poles and the antimeridian.
   bench::Rng r{0xD0C1DED};
   std::vector<LatLng> points = test::identity_points(s, 40000, 0x5EED);
-  const LatLng centres[] = {{5, 5},      {5, 10}, {2.5, 2.5},       {5, 20.25}, {37.24, 131.86},
-                            {-67, 65},   {-40, -82.3},  {-16.5, 180}, {-16.5, -178.5},
-                            {89.5, 195}, {88.5, 15}};
+  const LatLng centres[] = {{5, 5},          {5, 10},     {2.5, 2.5},   {5, 20.25},
+                            {37.24, 131.86}, {-67, 65},   {-40, -82.3}, {-16.5, 180},
+                            {-16.5, -178.5}, {89.5, 195}, {88.5, 15}};
   for (const LatLng c : centres) {
     for (int k = 0; k < 4000; ++k) {
       const double by = k % 2 == 0 ? 3.0 : 0.02;
       const double lng = c.lng + r.range(-by, by);
-      points.push_back({std::clamp(c.lat + r.range(-by, by), -90.0, 90.0),
-                        lng >= 180.0 ? lng - 360.0 : lng});
+      points.push_back(
+          {std::clamp(c.lat + r.range(-by, by), -90.0, 90.0), lng >= 180.0 ? lng - 360.0 : lng});
     }
   }
   for (int k = 0; k < 4000; ++k) {

@@ -61,7 +61,8 @@ std::vector<LatLng> identity_points(const State& s, size_t n, uint64_t seed) {
       LatLng at{airports.lat[a], airports.lng[a]};
       const AirportIndex* index = s.country_index(airports.country_lower[a]);
       if (index != nullptr && r.below(2) == 0) {
-        const Hit other = index->nearest_view(at, 2 + static_cast<int64_t>(r.below(3)), std::nullopt).back();
+        const Hit other =
+            index->nearest_view(at, 2 + static_cast<int64_t>(r.below(3)), std::nullopt).back();
         at = {(at.lat + airports.lat[static_cast<size_t>(other.id)]) * 0.5,
               (at.lng + airports.lng[static_cast<size_t>(other.id)]) * 0.5};
       }
@@ -76,7 +77,8 @@ std::vector<LatLng> identity_points(const State& s, size_t n, uint64_t seed) {
       p = {-90.0 + static_cast<double>(r.below(static_cast<size_t>(180 * per) + 1)) / per,
            -180.0 + static_cast<double>(r.below(static_cast<size_t>(360 * per))) / per};
       if (r.below(2) == 0) p.lng = std::nextafter(p.lng, r.below(2) == 0 ? 180.0 : -180.0);
-      if (r.below(2) == 0) p.lat = std::clamp(std::nextafter(p.lat, r.below(2) == 0 ? 90.0 : -90.0), -90.0, 90.0);
+      if (r.below(2) == 0)
+        p.lat = std::clamp(std::nextafter(p.lat, r.below(2) == 0 ? 90.0 : -90.0), -90.0, 90.0);
     }
     out.push_back(p);
   }
@@ -101,8 +103,8 @@ size_t identity_mismatches(const State& s, const std::vector<LatLng>& points, bo
     if (++count <= keep) {
       char at[64];
       std::snprintf(at, sizeof at, "(%.17g, %.17g)", p.lat, p.lng);
-      described.push_back(std::string(at) + ": " + country[0] + " " + found[0] + " with the cells, " +
-                          country[1] + " " + found[1] + " without");
+      described.push_back(std::string(at) + ": " + country[0] + " " + found[0] +
+                          " with the cells, " + country[1] + " " + found[1] + " without");
     }
   }
   return count;
