@@ -7,6 +7,7 @@
 #include <memory>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "core/column.h"
@@ -25,7 +26,8 @@ class ImageWriter {
   template <class T>
   void operator()(Column<T>& c) {
     static_assert(std::is_trivially_copyable_v<T>);
-    sections_.push_back({c.data(), c.size() * sizeof(T), sizeof(T)});
+    // Read through the column's view: it may view an image rather than own its values.
+    sections_.push_back({std::as_const(c).data(), c.size() * sizeof(T), sizeof(T)});
   }
   template <class Part>
   void operator()(Part& part) {

@@ -5,6 +5,7 @@
 
 #include "builder/airport_loader.h"
 #include "builder/country_loader.h"
+#include "builder/decided_cells_builder.h"
 #include "builder/image_writer.h"
 #include "core/error.h"
 #include "core/groups.h"
@@ -16,6 +17,7 @@ struct Built {
   AirportTable airports;
   CountryIndex countries;
   CountryAirports airport_indexes;
+  DecidedCells decided;
 };
 
 }  // namespace
@@ -41,17 +43,28 @@ CountryAirports build_country_airports(const AirportTable& table) {
   return out;
 }
 
-ImageBytes build_state_image(std::string_view airports_json, std::string_view countries_json) {
-  Built b{load_airports(airports_json), load_countries(countries_json), {}};
+ImageBytes build_state_image(std::string_view airports_json, std::string_view countries_json,
+                             std::optional<DecideLimits> decide) {
+  Built b{load_airports(airports_json), load_countries(countries_json), {}, {}};
   b.airport_indexes = build_country_airports(b.airports);
   render_airports(b.airports, b.countries);
-  ImageWriter w;
-  visit_parts(w, b);
   ImageHeader head{};
   head.dataset_hash = dataset_hash(airports_json, countries_json);
   head.airports = b.airports.size();
   head.features = b.countries.first_ring.size();
-  return w.write(head);
+  const auto write = [&] {
+    ImageWriter w;
+    visit_parts(w, b);
+    return w.write(head);
+  };
+  ImageBytes image = write();
+  if (!decide) return image;
+  // The cells are decided by the queries themselves, over the State as it reads without them.
+  {
+    const State plain(image.view());
+    b.decided = build_decided_cells(plain, *decide);
+  }
+  return write();
 }
 
 }  // namespace Gantrix

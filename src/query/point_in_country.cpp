@@ -1,5 +1,6 @@
 #include "query/point_in_country.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "query/country_rules.h"
@@ -59,19 +60,29 @@ std::optional<std::string_view> find_country_from_nearby_airports(const State& s
 
 std::optional<std::string_view> find_country_code(const State& s, LatLng p) {
   p.lng = one_antimeridian(p.lng);
-  if (auto code = special_country(p)) return code;
-  if (auto code = country_exact(s, p)) return code;
+  const DecidedCells::Answer* a = s.decided.at(p);
+  if (a == nullptr) return find_country_code_from(s, p, 0);
+  if (a->code == DecidedCells::OPEN_FROM) return find_country_code_from(s, p, a->detail);
+  return s.decided.country(*a);
+}
 
+std::optional<std::string_view> find_country_code_procedure(const State& s, LatLng p) {
+  p.lng = one_antimeridian(p.lng);
+  return find_country_code_from(s, p, 0);
+}
+
+std::optional<std::string_view> find_country_code_from(const State& s, LatLng p, int first) {
+  if (auto code = special_country(p)) return code;
+  if (first <= 0) {
+    if (auto code = country_exact(s, p)) return code;
+  }
   // Most probes fall in cells that fix their answer; only those near an edge take the ring
   // test. Where no outline comes within the probes' reach, none is tried.
-  if (!s.countries.cells.quiet_around(p, RADII.back())) {
-    for (const double r : RADII) {
-      for (size_t d = 0; d < DIRECTIONS.size(); d += 2) {
-        const LatLng probe = wrap_probe({p.lat + DIRECTIONS[d] * r, p.lng + DIRECTIONS[d + 1] * r});
-        int64_t e = s.countries.cells.at(probe);
-        if (e == CountryCells::MIXED) e = exact_envelope(s.countries, probe);
-        if (auto code = code_of(s, e)) return code;
-      }
+  if (first < COUNTRY_STEPS && !s.countries.cells.quiet_around(p, RADII.back())) {
+    for (int k = std::max(first, 1); k < COUNTRY_STEPS; ++k) {
+      int64_t e = s.countries.cells.at(probe_at(p, k));
+      if (e == CountryCells::MIXED) e = exact_envelope(s.countries, probe_at(p, k));
+      if (auto code = code_of(s, e)) return code;
     }
   }
   return find_country_from_nearby_airports(s, p);

@@ -19,7 +19,10 @@ struct Located {
   std::string error;
 };
 
-// p must be valid and its longitude normalised.
+// p must be valid and its longitude normalised. The answer of p's decided cell when it has
+// one (state/decided_cells.h), else the procedure's.
 [[nodiscard]] Located nearest_in_country(const State& s, LatLng p);
+// The same answer, always worked out by the procedure.
+[[nodiscard]] Located nearest_in_country_procedure(const State& s, LatLng p);
 
 }  // namespace Gantrix

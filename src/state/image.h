@@ -31,7 +31,7 @@ static_assert(std::endian::native == std::endian::little,
 
 inline constexpr char IMAGE_MAGIC[8] = {'G', 'X', 'S', 'T', 'A', 'T', 'E', '\n'};
 // Raise on any change to a part's columns, their order or their value types.
-inline constexpr uint32_t IMAGE_VERSION = 1;
+inline constexpr uint32_t IMAGE_VERSION = 2;
 inline constexpr size_t IMAGE_ALIGN = 64;
 
 struct ImageHeader {

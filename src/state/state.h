@@ -1,7 +1,7 @@
-// The loaded data every query reads, in three parts: the airport table, the country index
-// and the nearest-airport indexes. The parts are views into one image of the State
-// (state/image.h): the one compiled into the library, or one built in-process from dataset
-// texts by the builder. Read-only once made.
+// The loaded data every query reads, in four parts: the airport table, the country index,
+// the nearest-airport indexes and the answers decided for whole cells at build time. The
+// parts are views into one image of the State (state/image.h): the one compiled into the
+// library, or one built in-process from dataset texts by the builder. Read-only once made.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +12,7 @@
 #include "state/airport_table.h"
 #include "state/country_airports.h"
 #include "state/country_index.h"
+#include "state/decided_cells.h"
 #include "state/image.h"
 
 namespace Gantrix {
@@ -19,7 +20,7 @@ namespace Gantrix {
 // The parts in image order: the builder and the reader both walk them through here.
 template <class V, class Parts>
 void visit_parts(V& v, Parts& p) {
-  v(p.airports), v(p.countries), v(p.airport_indexes);
+  v(p.airports), v(p.countries), v(p.airport_indexes), v(p.decided);
 }
 
 class State {
@@ -46,6 +47,7 @@ class State {
   AirportTable airports;
   CountryIndex countries;
   CountryAirports airport_indexes;
+  DecidedCells decided;  // empty in an image built without them: every point runs the procedure
 
  private:
   void attach();
