@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/workload.h"
 #include "query/point_in_country.h"
-#include "tests/support/workload.h"
 
 namespace {
 

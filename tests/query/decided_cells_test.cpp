@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/workload.h"
 #include "builder/decided_cells_builder.h"
 #include "builder/state_builder.h"
 #include "query/point_in_country.h"
 #include "query/serving_airport.h"
 #include "tests/support/identity.h"
 #include "tests/support/test_support.h"
-#include "tests/support/workload.h"
 
 namespace Gantrix {
 namespace {

@@ -6,13 +6,13 @@
 #include <optional>
 #include <string_view>
 
+#include "bench/workload.h"
 #include "core/json_writer.h"
 #include "gantrix.h"
 #include "query/point_in_country.h"
 #include "query/serving_airport.h"
 #include "spatial/decided_grid.h"
 #include "tests/support/test_support.h"
-#include "tests/support/workload.h"
 
 namespace Gantrix::test {
 namespace {

@@ -8,9 +8,9 @@
 
 namespace Gantrix::test {
 
-// "<null>" for a null result, which no answer spells.
+// "<null: " and the calling thread's error for a null result, which no answer spells.
 inline std::string take(char* result) {
-  if (result == nullptr) return "<null>";
+  if (result == nullptr) return "<null: " + std::string(gx_error()) + ">";
   std::string s(result);
   gx_free(result);
   return s;

@@ -9,19 +9,15 @@
 #include <thread>
 #include <vector>
 
+#include "bench/workload.h"
 #include "gantrix.h"
-#include "tests/support/workload.h"
+#include "tests/support/take.h"
 
 namespace {
 
 constexpr int kThreads = 8;
 
-std::string take(char* result) {
-  if (result == nullptr) return "<null: " + std::string(gx_error()) + ">";
-  std::string text(result);
-  gx_free(result);
-  return text;
-}
+using Gantrix::test::take;
 
 // A call and the answer it gave on one thread.
 struct Call {

@@ -12,18 +12,14 @@
 #include <vector>
 
 #include "gantrix.h"
+#include "tests/support/take.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kReaders = 8;
 
-std::string take(char* result) {
-  if (result == nullptr) return "<null: " + std::string(gx_error()) + ">";
-  std::string text(result);
-  gx_free(result);
-  return text;
-}
+using Gantrix::test::take;
 
 int64_t new_set(const char* codes, int64_t count) {
   return std::stoll(take(gx_set_new(codes, count)));
