@@ -62,6 +62,8 @@ band-closing-edge     builder/rings_builder.cpp point_band[i == 0 ? cnt - 1 : i 
 grid-last-column      builder/ring_grid_builder.cpp cx <= x1; ++cx) put ~> cx < x1; ++cx) put
 cells-edge-span       builder/country_cells_builder.cpp &grid[static_cast<size_t>(cy) * W + x1] + 1, MIXED ~> &grid[static_cast<size_t>(cy) * W + x1], MIXED
 cells-quiet-reach     builder/country_cells_builder.cpp static_cast<int>(CountryCells::NEAR_REACH) + 1; ~> static_cast<int>(CountryCells::NEAR_REACH) - 1;
+decided-child-order   spatial/decided_grid.h   block.child[cy * SPLIT + cx]; ~> block.child[cx * SPLIT + cy];
+decided-km-slack      builder/decided_cells_builder.cpp constexpr double kSlackKm = 1e-6; ~> constexpr double kSlackKm = -5.0;
 EOF
 )
 
