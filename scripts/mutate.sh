@@ -42,7 +42,7 @@ overlap-tie           spatial/feature_hits.h   return feature < best_feature; ~>
 first-code            state/airport_table.cpp  k < 0 ? -1 ~> k <= 0 ? -1
 image-section-size    state/image.cpp          e.bytes > image_.size() - e.offset || ~> e.bytes > image_.size() ||
 special-box-edge      query/point_in_country.cpp box.lat_from <= p.lat ~> box.lat_from < p.lat
-probe-last-direction  query/point_in_country.cpp d < DIRECTIONS.size(); d += 2 ~> d + 2 < DIRECTIONS.size(); d += 2
+probe-last-direction  query/point_in_country.cpp std::max(first, 1); k < COUNTRY_STEPS; ~> std::max(first, 1); k + 1 < COUNTRY_STEPS;
 nearby-airport-km     query/country_rules.h    NEARBY_AIRPORT_KM = 1000.0 ~> NEARBY_AIRPORT_KM = 1100.0
 borrow-last-radius    query/serving_airport.cpp r < NEARBY_RADII.size() ~> r + 1 < NEARBY_RADII.size()
 find-wraps            query/find.cpp           {lat, normalize_lng(lng)} ~> {lat, lng}
