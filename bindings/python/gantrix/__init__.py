@@ -116,8 +116,16 @@ class Answer(dict):
         return (type(self), (dict(self),))
 
 
+# Each airport's Answer, made once for the process: a batch then costs its points, not a
+# decoding of every distinct airport it meets (Answers are read-only, so sharing is safe).
+_answers: _Dict[int, Answer] = {}
+
+
 def _airport_answer(airport_id: int) -> Answer:
-    return Answer(_json.loads(_native.answer_of(airport_id)))
+    answer = _answers.get(airport_id)
+    if answer is None:
+        answer = _answers.setdefault(airport_id, Answer(_json.loads(_native.answer_of(airport_id))))
+    return answer
 
 
 def _error_answer(message: str) -> Answer:
