@@ -10,6 +10,7 @@
 #include <deque>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -22,6 +23,17 @@ namespace {
 
 namespace operations = Gantrix::operations;
 namespace arguments = gantrix::arguments;
+
+// An optional distance (options.key, undefined or null when not given), refused as the C++
+// surfaces refuse it under its C name.
+std::optional<double> distance_option(Napi::Env env, const Napi::Object& options, const char* key,
+                                      const char* c_name) {
+  const Napi::Value v = options.Get(key);
+  if (v.IsUndefined() || v.IsNull()) return std::nullopt;
+  const double km = number_arg(v, key);
+  refuse(env, arguments::distance_refusal(c_name, km));
+  return km;
+}
 
 // Frees the handles of collected sets, in order, on one thread started when first needed.
 // Never destroyed: the thread may still be waiting when the process exits.
@@ -182,16 +194,11 @@ class AirportSet : public Napi::ObjectWrap<AirportSet> {
       refuse(env, arguments::country_refusal(country));
       has_country = true;
     }
-    double max_km = 0;
-    bool has_max_km = false;
-    if (const Napi::Value v = options.Get("maxKm"); !v.IsUndefined() && !v.IsNull()) {
-      max_km = number_arg(v, "maxKm");
-      refuse(env, arguments::distance_refusal("max_km", max_km));
-      has_max_km = true;
-    }
+    const std::optional<double> max_km = distance_option(env, options, "maxKm", "max_km");
     const Text text = call(env, [&] {
       return operations::set_nearest(h, lat, lng, has_country ? country.c_str() : nullptr,
-                                     has_country ? 1 : 0, max_km, has_max_km ? 1 : 0, limit);
+                                     has_country ? 1 : 0, max_km.value_or(0.0), max_km ? 1 : 0,
+                                     limit);
     });
     return Napi::String::New(env, text.get());
   }
@@ -203,15 +210,10 @@ class AirportSet : public Napi::ObjectWrap<AirportSet> {
     const double lat = number_arg(info[0], "lat");
     const double lng = number_arg(info[1], "lng");
     const Napi::Object options = options_arg(info[2]);
-    double km = 0;
-    bool has_km = false;
-    if (const Napi::Value v = options.Get("foreignMaxKm"); !v.IsUndefined() && !v.IsNull()) {
-      km = number_arg(v, "foreignMaxKm");
-      refuse(env, arguments::distance_refusal("foreign_max_km", km));
-      has_km = true;
-    }
+    const std::optional<double> km =
+        distance_option(env, options, "foreignMaxKm", "foreign_max_km");
     const Text text = call(env, [=] {
-      return operations::set_resolve(h, lat, lng, km, has_km ? 1 : 0);
+      return operations::set_resolve(h, lat, lng, km.value_or(0.0), km ? 1 : 0);
     });
     return Napi::String::New(env, text.get());
   }
