@@ -21,7 +21,7 @@ import { geoProject } from "d3-geo-projection";
 import isoCountries from "i18n-iso-countries";
 import { loadServiceSources, loadOverrides, classifyService } from "./service.mjs";
 import { allPlaces, towns } from "./cities.mjs";
-import { loadSource, dropDuplicates, dropSmall, cutEnclaves, simplify, UNIT, LAND_TOLERANCE_M, COAST_TOLERANCE_M } from "./precise.mjs";
+import { loadSource, dropDuplicates, dropSmall, cutEnclaves, simplify, bboxFlat, UNIT, LAND_TOLERANCE_M, COAST_TOLERANCE_M } from "./precise.mjs";
 import { fillGaps, GAP_M } from "./gaps.mjs";
 import { indexOutlines } from "./locate.mjs";
 import { readRules, resolver, codeAtIndex, answerAll, ownCounts } from "./places.mjs";
@@ -576,11 +576,6 @@ const MAX_POSITIONS = 400000;
 const KEEP_AT = [{ lng: 1.98, lat: 42.465 }]; // Llívia, Spain, inside France
 const PRECISE_POLICY_DROPS = [["RUS", [32.4, 44.3, 36.7, 46.3]]];
 
-function bboxFlatOf(r) {
-  const pts = [];
-  for (let i = 0; i < r.length; i += 2) pts.push([r[i], r[i + 1]]);
-  return bboxOf(pts);
-}
 const MIN_AGREEMENT_PRECISE = 99.8;
 // The source is clipped at the Web Mercator limit: Antarctica's ring runs along 85.051 S, which
 // moves to the pole so that the whole continent is land.
@@ -606,7 +601,7 @@ function buildPreciseOutlines(airports, places, served, fine, rules) {
     const f = src.find((x) => x.a3 === a3);
     const box = region.map((v) => Math.round(v * UNIT));
     const before = f.polys.length;
-    f.polys = f.polys.filter((p) => !within(bboxFlatOf(p[0]), box));
+    f.polys = f.polys.filter((p) => !within(bboxFlat(p[0]), box));
     if (f.polys.length === before) fail(`precise outlines: the code policy finds no ${a3} polygon in ${region}`);
     log(`  code policy: dropped ${before - f.polys.length} ${a3} polygons in ${region}`);
   }
@@ -619,7 +614,7 @@ function buildPreciseOutlines(airports, places, served, fine, rules) {
   dropSmall(src, airports, KEEP_AT, log, places);
   cutEnclaves(src, log);
   const clip = (features, box) =>
-    features.map((f) => ({ code: f.code, polys: f.polys.filter((p) => { const b = bboxFlatOf(p[0]); return b[0] <= box[2] && box[0] <= b[2] && b[1] <= box[3] && box[1] <= b[3]; }).map((p) => p.map((r) => { const out = []; for (let i = 0; i < r.length; i += 2) out.push([r[i] / UNIT, r[i + 1] / UNIT]); return out; })) })).filter((f) => f.polys.length);
+    features.map((f) => ({ code: f.code, polys: f.polys.filter((p) => { const b = bboxFlat(p[0]); return b[0] <= box[2] && box[0] <= b[2] && b[1] <= box[3] && box[1] <= b[3]; }).map((p) => p.map((r) => { const out = []; for (let i = 0; i < r.length; i += 2) out.push([r[i] / UNIT, r[i + 1] / UNIT]); return out; })) })).filter((f) => f.polys.length);
   const pictureBox = PICTURE_REGION.box.map((v) => v * UNIT);
   const before = clip(src, pictureBox);
   const gaps = fillGaps(src, log, GAP_M);
@@ -710,7 +705,7 @@ function runsNear(rings, placesWithRadius) {
 // source, brings that polygon in (public domain, so the outlines' licence does not change).
 function addMissingIslands(src, places, fine, log) {
   let index = indexOutlines(src);
-  const rings = src.flatMap((f) => f.polys.map((p) => bboxFlatOf(p[0])));
+  const rings = src.flatMap((f) => f.polys.map((p) => bboxFlat(p[0])));
   // Clear of every outline: no edge crosses the box, no corner is inside an outline, no ring
   // lies inside the box.
   const clear = (bb) =>
@@ -720,7 +715,7 @@ function addMissingIslands(src, places, fine, log) {
     const target = src.find((s) => s.code === code);
     if (!target) return false;
     target.polys.push([ring]);
-    rings.push(bboxFlatOf(ring));
+    rings.push(bboxFlat(ring));
     log(`  ${what}`);
     return true;
   };

@@ -7,7 +7,7 @@
 // centre of the point's cell row (kept sorted per row), corrected by the ring's edges that
 // cross the short vertical step from that line to the point (kept per cell).
 
-import { UNIT } from "./precise.mjs";
+import { UNIT, bboxFlat } from "./precise.mjs";
 
 const CELL = UNIT / 20; // 0.05 degree
 const COARSE = UNIT; // ring boxes are found through a one-degree grid
@@ -27,14 +27,8 @@ class RingIndex {
   constructor(r, feature) {
     this.r = r;
     this.feature = feature;
-    let x0 = Infinity, y0 = Infinity, x1 = -Infinity, y1 = -Infinity;
-    for (let i = 0; i < r.length; i += 2) {
-      if (r[i] < x0) x0 = r[i];
-      if (r[i] > x1) x1 = r[i];
-      if (r[i + 1] < y0) y0 = r[i + 1];
-      if (r[i + 1] > y1) y1 = r[i + 1];
-    }
-    this.bb = [x0, y0, x1, y1];
+    this.bb = bboxFlat(r);
+    const [x0, y0, x1, y1] = this.bb;
     this.area = (x1 - x0) * (y1 - y0);
     this.rows = new Map(); // row -> sorted x of crossings with the row's centre line
     this.cells = new Map(); // cell -> start indices of the edges touching it

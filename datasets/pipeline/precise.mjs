@@ -56,7 +56,8 @@ function ringHas(r, x, y) {
   return inside;
 }
 
-function bboxFlat(r) {
+// [x0, y0, x1, y1] of a ring given as flat x, y pairs.
+export function bboxFlat(r) {
   let x0 = Infinity, y0 = Infinity, x1 = -Infinity, y1 = -Infinity;
   for (let i = 0; i < r.length; i += 2) {
     if (r[i] < x0) x0 = r[i];
